@@ -1,0 +1,56 @@
+#pragma once
+// TAudioOut plays through the wave output from the ring of TAudioIO; the
+// owner fills each buffer through OnFillBuffer before it is played and
+// again each time the device has played it. TCallBackWinOut is the hidden
+// window that receives the device's notifications.
+//
+// As on the input side, one callback window serves every open and late
+// MM_WOM_DONE messages of a closed device are ignored. CloseDevice resets
+// the device before releasing it, so a buffer still queued (a fill accepted
+// in the handling that closes the stream, or slots written after declined
+// fills) comes back and the close succeeds instead of leaving the device
+// held. A handler's Size is kept within 0..BufferBytes.
+#include "audio/AudioIO.h"
+#include "platform/toolkit/wincontrol.h"
+
+class TAudioOut;
+
+class TCallBackWinOut : public platform::TWinControl {
+ public:
+  explicit TCallBackWinOut(platform::TComponent* AOwner);
+  TAudioOut** StreamRef = nullptr;
+  void WndProc(platform::TMessage& Message) override;
+
+ private:
+  void WomDone(TAudioOut& Stream, WPARAM Device);
+};
+
+class TAudioOut : public TAudioIO {
+ public:
+  explicit TAudioOut(platform::TComponent* AOwner);
+  ~TAudioOut() override;
+
+  void AbortStream() override;
+  void FinishStream() override;
+  virtual bool ProduceBuffer(int Slot, std::int32_t Size);
+  virtual void CloseDevice();
+  virtual bool OpenDevice(TAudioOut*& StreamRef);
+
+  bool StartPlayback();
+  bool QueueNextBuffer();
+  bool OpenAndStart(TAudioOut*& StreamRef);
+
+  bool Paused() const { return FPaused; }
+  void SetPaused(bool Value);
+  TBufferEvent OnFillBuffer;
+
+  bool DeviceOpen() const override { return FDeviceOpen; }
+  TCallBackWinOut* CallbackWindow() const { return FCallbackWindow; }
+  HWAVEOUT WaveHandle() const { return FWaveHandle; }
+
+ private:
+  friend class TCallBackWinOut;
+  bool FDeviceOpen = false;
+  TCallBackWinOut* FCallbackWindow = nullptr;
+  HWAVEOUT FWaveHandle = nullptr;
+};

@@ -1,0 +1,251 @@
+// Channel measurement and the frequency and amplitude readouts.
+#include <cstdio>
+#include <cstdlib>
+
+#include "instrument/Form1.h"
+#include "instrument/sample_access.h"
+
+namespace osciloskop {
+
+namespace {
+
+// One channel's share of the state, so that L and R run the same code.
+struct Channel {
+  SampleArray& samples;
+  SampleArray& envelope;
+  std::uint16_t& peak;
+  std::uint16_t& edge;
+  std::uint16_t& stride;
+  std::uint16_t& skip;
+  std::int32_t& divisor;
+  std::uint16_t& lobe_start;
+  std::uint16_t& lobe_end;
+  std::uint16_t& probe0;
+  std::uint16_t& probe1;
+  std::uint16_t& probe2;
+  double& measured;
+  double& frequency;
+};
+
+void SplitChannel(const SampleArray& capture, std::int32_t sample_count, int first,
+                  SampleArray& samples, std::uint16_t& cursor_out) {
+  long cursor = first;
+  std::int32_t i = 0;
+  do {
+    samples[static_cast<std::size_t>(i)] = At(capture, cursor);
+    cursor += 2;
+    ++i;
+  } while (i < sample_count && i < kSampleArraySize);
+  cursor_out = static_cast<std::uint16_t>(cursor);
+}
+
+void FindPeak(const SampleArray& samples, std::int32_t sample_count, std::uint16_t& peak) {
+  std::int32_t i = 1;
+  do {
+    const std::int32_t x = std::abs(samples[static_cast<std::size_t>(i)]);
+    if (x >= peak) peak = static_cast<std::uint16_t>(x);
+    ++i;
+  } while (i < sample_count && i < kSampleArraySize);
+}
+
+// First index from 1 whose sample is positive (or negative); the envelope
+// takes that sample. Without one nothing changes.
+template <class Test>
+void FindFirst(const SampleArray& samples, std::int32_t sample_count, std::uint16_t& edge,
+               SampleArray& envelope, Test test) {
+  const std::int32_t last = LastIndex(sample_count);
+  for (std::int32_t i = 1; i <= last; ++i) {
+    if (test(samples[static_cast<std::size_t>(i)])) {
+      edge = static_cast<std::uint16_t>(i);
+      envelope[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i)];
+      return;
+    }
+  }
+}
+
+void PositiveEnvelope(Channel& ch, std::int32_t sample_count) {
+  const double d = ch.divisor;
+  const std::int32_t last = LastIndex(sample_count);
+  for (std::int32_t i = ch.edge + 1; i <= last; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    if (ch.samples[k] < 0)
+      ch.envelope[k] = 0;
+    else
+      ch.envelope[k] = static_cast<std::int32_t>(ch.samples[k] / d + ch.envelope[k - 1] -
+                                                 ch.envelope[k - 1] / d);
+  }
+}
+
+std::uint16_t Low16(std::int32_t v) { return static_cast<std::uint16_t>(v & 0xFFFF); }
+
+// The envelope probes of one step of a lobe search, as unsigned 16-bit values.
+inline void Probe(Channel& ch, long c, long s) {
+  if (c + 2 * s < kSampleArraySize) {
+    ch.probe0 = Low16(ch.envelope[static_cast<std::size_t>(c)]);
+    ch.probe1 = Low16(ch.envelope[static_cast<std::size_t>(c + s)]);
+    ch.probe2 = Low16(ch.envelope[static_cast<std::size_t>(c + 2 * s)]);
+  } else {
+    ch.probe0 = Low16(At(ch.envelope, c));
+    ch.probe1 = Low16(At(ch.envelope, c + s));
+    ch.probe2 = Low16(At(ch.envelope, c + 2 * s));
+  }
+}
+
+void MeasurePeriod(Channel& ch, double gain, std::int32_t sample_count) {
+  const long s = ch.stride;
+  const long k = ch.skip;
+  long c = ch.edge;
+  ch.lobe_start = 0;
+  ch.lobe_end = 0;
+  const double threshold = 1.0 / gain;
+  // The searches end at index 20000; one that starts beyond it ends past
+  // the sample count instead of running on.
+  auto at_bound = [&](long cursor) {
+    return cursor == 20000 || (cursor > 20000 && cursor > sample_count);
+  };
+  for (;;) {
+    Probe(ch, c, s);
+    ++c;
+    if ((ch.probe0 <= threshold && ch.probe1 > ch.probe0 && ch.probe2 > ch.probe0) || at_bound(c))
+      break;
+  }
+  ch.lobe_start = static_cast<std::uint16_t>(c - 1);
+  c += k;
+  for (;;) {
+    Probe(ch, c, s);
+    ++c;
+    if (ch.probe0 == 0 || at_bound(c)) break;
+  }
+  ch.lobe_end = static_cast<std::uint16_t>(c);
+  if (ch.lobe_end == ch.lobe_start) ch.lobe_end = static_cast<std::uint16_t>(ch.lobe_start + 1);
+  ch.measured = 22050.0 / (static_cast<int>(ch.lobe_end) - static_cast<int>(ch.lobe_start));
+}
+
+std::string Padded(long value, int width) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%*ld", width, value);
+  return buf;
+}
+
+}  // namespace
+
+std::string TForm1::FormatAmplitude(double x, const char* small_unit, const char* large_unit) {
+  char buf[48];
+  if (x < 100)
+    std::snprintf(buf, sizeof buf, "%4.1f", nearest(10 * x) / 10.0);
+  else if (x < 1000)
+    std::snprintf(buf, sizeof buf, "%4d", nearest(x));
+  else
+    std::snprintf(buf, sizeof buf, "%2.2f", nearest(x) / 1000.0);
+  NumberText = buf;
+  return NumberText + (x < 1000 ? small_unit : large_unit);
+}
+
+void TForm1::MeasureChannelL() {
+  PeakAbsL = 0;
+  SplitChannel(CaptureBuffer, SampleCount, 1, SamplesL, CaptureCursor);
+  FindPeak(SamplesL, SampleCount, PeakAbsL);
+  Edit11->SetText("rmaxl =" + std::to_string(PeakAbsL) + "rmaxr =" + std::to_string(PeakAbsR));
+  Edit4->SetColor(platform::clYellow);
+  Edit12->SetColor(platform::clYellow);
+  if (FixedReadoutL == 1) {
+    AmplitudeL = 2500.0;
+    Edit4->SetText(FormatAmplitude(AmplitudeL, " mV", " V"));
+  }
+}
+
+void TForm1::MeasureChannelR() {
+  PeakAbsR = 0;
+  SplitChannel(CaptureBuffer, SampleCount, 0, SamplesR, CaptureCursor);
+  FindPeak(SamplesR, SampleCount, PeakAbsR);
+  Panel2->SetVisible(false);
+  if (FixedReadoutR == 1) {
+    AmplitudeR = 2500.0;
+    Edit1->SetText(FormatAmplitude(AmplitudeR, " mV", " V"));
+  }
+}
+
+void TForm1::FindFirstPositiveL() {
+  FindFirst(SamplesL, SampleCount, EdgeIndexL, EnvelopeL, [](std::int32_t v) { return v > 0; });
+}
+
+void TForm1::FindFirstPositiveR() {
+  FindFirst(SamplesR, SampleCount, EdgeIndexR, EnvelopeR, [](std::int32_t v) { return v > 0; });
+}
+
+void TForm1::FindFirstNegativeR() {
+  FindFirst(SamplesR, SampleCount, EdgeIndexR, EnvelopeR, [](std::int32_t v) { return v < 0; });
+}
+
+namespace {
+Channel ChannelL(TForm1& f) {
+  return {f.SamplesL,      f.EnvelopeL,  f.PeakAbsL,   f.EdgeIndexL, f.PeriodStrideL,
+          f.PeriodSkipL,   f.EnvelopeDivisorL, f.LobeStartL, f.LobeEndL, f.ProbeL0,
+          f.ProbeL1,       f.ProbeL2,    f.MeasuredFrequencyL, f.FrequencyL};
+}
+Channel ChannelR(TForm1& f) {
+  return {f.SamplesR,      f.EnvelopeR,  f.PeakAbsR,   f.EdgeIndexR, f.PeriodStrideR,
+          f.PeriodSkipR,   f.EnvelopeDivisorR, f.LobeStartR, f.LobeEndR, f.ProbeR0,
+          f.ProbeR1,       f.ProbeR2,    f.MeasuredFrequencyR, f.FrequencyR};
+}
+}  // namespace
+
+void TForm1::MeasurePeriodL() {
+  Channel ch = ChannelL(*this);
+  MeasurePeriod(ch, RangeGainL, SampleCount);
+}
+
+void TForm1::MeasurePeriodR() {
+  // On the two coarsest ranges the zero level of the search is 100 units.
+  const bool v20 = RangeLatchR[Range20V] == 1;
+  const bool v50 = RangeLatchR[Range50V] == 1;
+  if (v20 || v50) RangeGainR = 0.01;
+  Channel ch = ChannelR(*this);
+  MeasurePeriod(ch, RangeGainR, SampleCount);
+  if (v20) RangeGainR = 0.005;
+  if (v50) RangeGainR = 0.002;
+}
+
+namespace {
+// The two-pass estimate shared by both channels; returns the readout text.
+template <class FindFirstPositive, class MeasurePeriodFn>
+std::string ShowFrequency(Channel ch, std::int32_t sample_count, bool follow, std::int32_t gen,
+                          FindFirstPositive find_first, MeasurePeriodFn measure,
+                          bool& hide_warning) {
+  auto pass = [&](std::uint16_t stride, std::uint16_t skip) {
+    ch.stride = stride;
+    ch.skip = skip;
+    ch.divisor = 16;
+    find_first();
+    PositiveEnvelope(ch, sample_count);
+    measure();
+    ch.frequency = follow ? gen : ch.measured;
+  };
+  hide_warning = false;
+  pass(3, 95);
+  if (ch.frequency <= 100) return " " + Padded(nearest(ch.frequency), 5) + " Hz";
+  pass(1, 5);
+  if (ch.frequency > 2500) return "  f > fmax";
+  hide_warning = true;
+  const long n = follow ? nearest(ch.frequency) : 10L * nearest(ch.frequency / 10);
+  return " " + Padded(n, 4) + " Hz";
+}
+}  // namespace
+
+void TForm1::ShowFrequencyL() {
+  bool hide = false;
+  Edit12->SetText(ShowFrequency(
+      ChannelL(*this), SampleCount, FollowGenerator == 1, GenFrequency,
+      [this] { FindFirstPositiveL(); }, [this] { MeasurePeriodL(); }, hide));
+  if (hide) Panel14->SetVisible(false);
+}
+
+void TForm1::ShowFrequencyR() {
+  bool hide = false;
+  Edit8->SetText(ShowFrequency(
+      ChannelR(*this), SampleCount, FollowGenerator == 1, GenFrequency,
+      [this] { FindFirstPositiveR(); }, [this] { MeasurePeriodR(); }, hide));
+  if (hide) Panel14->SetVisible(false);
+}
+
+}  // namespace osciloskop

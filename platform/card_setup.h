@@ -1,0 +1,15 @@
+#pragma once
+// Chooses and configures the sound card backend from the options, and
+// registers what a headless dump shows of it.
+#include <string>
+
+namespace platform {
+
+struct PlatformOptions;
+
+// Returns an empty string, or a message naming the bad option.
+std::string SetUpCard(const PlatformOptions& options);
+// After the program body: flushes outputs (a WAV capture); returns the status.
+int FinishCard(int status);
+
+}  // namespace platform

@@ -1,0 +1,91 @@
+#include "platform/program.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/core/timebase.h"
+#include "platform/options.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/fonts.h"
+#include "platform/card_setup.h"
+
+namespace platform {
+
+namespace {
+// Qt wants a private runtime directory; a headless run on a bare machine
+// has none, so give it one of its own.
+void EnsureRuntimeDir() {
+  const char* existing = std::getenv("XDG_RUNTIME_DIR");
+  if (existing && *existing && access(existing, W_OK) == 0) return;
+  std::string dir = "/tmp/osciloskop-runtime-" + std::to_string(getuid());
+  mkdir(dir.c_str(), 0700);
+  chmod(dir.c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+}
+
+// Qt's own diagnostics (such as the offscreen platform's notes on window
+// hints) are not the instrument's messages; they are shown only on request.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+  static const bool verbose = std::getenv("OSCILOSKOP_QT_DEBUG") != nullptr;
+  if (verbose || type == QtFatalMsg) std::fprintf(stderr, "qt: %s\n", msg.toLocal8Bit().constData());
+}
+
+bool HaveDisplay() {
+  const char* x = std::getenv("DISPLAY");
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  return (x && *x) || (w && *w) || (qpa && *qpa);
+}
+}  // namespace
+
+int RunProgram(int argc, char** argv, const std::function<int()>& body) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  PlatformOptions options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    std::fprintf(stderr, "osciloskop: %s\n%s", error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  if (options.headless) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  } else if (!HaveDisplay()) {
+    std::fprintf(stderr,
+                 "osciloskop: no display (DISPLAY is not set); run it on a desktop, or headless "
+                 "with --headless --script=FILE\n");
+    return 2;
+  }
+  EnsureRuntimeDir();
+  qInstallMessageHandler(QtMessages);
+  int qt_argc = 1;
+  QApplication qt(qt_argc, argv);
+  if (std::string font_error = LoadUiFont(); !font_error.empty()) {
+    std::fprintf(stderr, "osciloskop: %s\n", font_error.c_str());
+    return 1;
+  }
+  UseVirtualClock(options.headless);
+  if (std::string card_error = SetUpCard(options); !card_error.empty()) {
+    std::fprintf(stderr, "osciloskop: %s\n", card_error.c_str());
+    return 2;
+  }
+  int status = 0;
+  {
+    TApplication app(options);
+    try {
+      status = body();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "osciloskop: %s\n", e.what());
+      status = 1;
+    }
+  }
+  status = FinishCard(status);
+  return status;
+}
+
+}  // namespace platform

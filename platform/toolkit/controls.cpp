@@ -1,0 +1,462 @@
+#include "platform/toolkit/controls.h"
+
+#include <QAbstractSlider>
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QWidget>
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/toolkit/fonts.h"
+#include "platform/toolkit/form.h"
+#include "platform/toolkit/json.h"
+#include "platform/toolkit/qt_bridge.h"
+
+namespace platform {
+
+std::string_view ClassName(ControlClass c) {
+  switch (c) {
+    case ControlClass::ComboBox: return "TComboBox";
+    case ControlClass::ScrollBar: return "TScrollBar";
+    case ControlClass::TrackBar: return "TTrackBar";
+    case ControlClass::UpDown: return "TUpDown";
+    case ControlClass::Edit: return "TEdit";
+    case ControlClass::RadioButton: return "TRadioButton";
+    case ControlClass::Button: return "TButton";
+    case ControlClass::Panel: return "TPanel";
+    case ControlClass::MainMenu: return "TMainMenu";
+    case ControlClass::MenuItem: return "TMenuItem";
+  }
+  return "TControl";
+}
+
+// ---- TControl --------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner, ControlClass cls) : TWinControl(AOwner), class_(cls) {}
+
+TControl::~TControl() {
+  // The form destroys its controls (children first) before its window, so
+  // the widget is still alive here and is ours to delete.
+  if (widget_) {
+    widget_->disconnect();
+    delete widget_;
+  }
+}
+
+void TControl::AttachWidget(QWidget* w) {
+  widget_ = w;
+  widget_->setAutoFillBackground(true);
+  SetFontPixelSize(font_px_, bold_);
+}
+
+TForm* TControl::Form() const {
+  for (TComponent* o = Owner(); o; o = o->Owner())
+    if (auto* f = dynamic_cast<TForm*>(o)) return f;
+  return nullptr;
+}
+
+void TControl::SetBounds(int l, int t, int w, int h) {
+  left_ = l;
+  top_ = t;
+  width_ = w;
+  height_ = h;
+  if (widget_) widget_->setGeometry(l, t, std::max(0, w), std::max(0, h));
+}
+
+void TControl::SetEnabled(bool v) {
+  if (v == enabled_) return;
+  enabled_ = v;
+  if (widget_) widget_->setEnabled(v);
+}
+
+void TControl::SetVisible(bool v) {
+  if (v == Visible()) return;
+  TWinControl::SetVisible(v);
+  if (widget_) widget_->setVisible(v);
+}
+
+bool TControl::Showing() const {
+  if (!Visible()) return false;
+  auto* p = dynamic_cast<TControl*>(Parent());
+  return p ? p->Showing() : true;
+}
+
+void TControl::SetParent(TWinControl* p) {
+  TWinControl::SetParent(p);
+  if (!widget_) return;
+  if (auto* pc = dynamic_cast<TControl*>(p); pc && pc->Widget()) {
+    widget_->setParent(pc->Widget());
+  } else if (auto* f = dynamic_cast<TForm*>(p)) {
+    widget_->setParent(ClientWidgetOf(f));
+  }
+  widget_->setGeometry(left_, top_, std::max(0, width_), std::max(0, height_));
+  widget_->setVisible(Visible());
+}
+
+void TControl::SetColor(TColor c) {
+  if (c == color_) return;
+  color_ = c;
+  ApplyPalette();
+}
+
+void TControl::SetFontColor(TColor c) {
+  if (c == font_color_) return;
+  font_color_ = c;
+  ApplyPalette();
+}
+
+void TControl::SetFontPixelSize(int px, bool bold) {
+  font_px_ = px;
+  bold_ = bold;
+  if (widget_) widget_->setFont(UiFont(px, bold));
+}
+
+void TControl::ApplyPalette() {
+  if (widget_) ApplyColors(widget_, color_, font_color_);
+}
+
+void TControl::SetHint(std::string h) {
+  hint_ = std::move(h);
+  if (widget_) widget_->setToolTip(QString::fromStdString(hint_));
+}
+
+void TControl::SetText(std::string t) { text_ = std::move(t); }
+
+std::string TControl::ReachableError() const {
+  if (!Showing()) return Name() + " is hidden";
+  if (!enabled_) return Name() + " is disabled";
+  return {};
+}
+
+std::string TControl::UserSelect(int) { return Name() + " is not a list"; }
+std::string TControl::UserPosition(int) { return Name() + " is not a slider"; }
+std::string TControl::UserClick() { return Name() + " cannot be clicked"; }
+std::string TControl::UserKey(std::string_view) { return {}; }
+
+void TControl::DumpProperties(JsonWriter& w) const {
+  w.Value("class", ClassName(class_));
+  w.Value("left", left_).Value("top", top_).Value("width", width_).Value("height", height_);
+  w.Value("visible", Visible()).Value("enabled", enabled_);
+  w.Value("text", text_);
+  if (color_ != clDefault) w.Value("colour", ColorName(color_));
+  if (font_color_ != clDefault) w.Value("fontColour", ColorName(font_color_));
+}
+
+// ---- TComboBox -------------------------------------------------------------
+
+TComboBox::TComboBox(TComponent* AOwner, bool editable)
+    : TControl(AOwner, ControlClass::ComboBox), editable_(editable) {
+  auto* cb = new QComboBox;
+  cb->setEditable(editable);
+  cb->setFocusPolicy(Qt::StrongFocus);
+  AttachWidget(cb);
+  QObject::connect(cb, QOverload<int>::of(&QComboBox::activated), cb, [this](int i) {
+    UserSelect(i);
+  });
+}
+
+void TComboBox::SetItems(std::vector<std::string> items) {
+  items_ = std::move(items);
+  if (item_index_ >= static_cast<int>(items_.size())) item_index_ = -1;
+  SyncWidget();
+}
+
+void TComboBox::SetItemIndex(int index) {
+  if (index < -1 || index >= static_cast<int>(items_.size())) index = -1;
+  if (index == item_index_ && (index < 0 || text_ == items_[index])) return;
+  item_index_ = index;
+  if (index >= 0) text_ = items_[index];
+  SyncWidget();
+}
+
+void TComboBox::SyncWidget() {
+  auto* cb = static_cast<QComboBox*>(widget_);
+  QSignalBlocker block(cb);
+  if (cb->count() != static_cast<int>(items_.size())) {
+    cb->clear();
+    for (const auto& s : items_) cb->addItem(QString::fromStdString(s));
+  }
+  cb->setCurrentIndex(item_index_);
+  if (editable_ || item_index_ < 0) cb->setEditText(QString::fromStdString(text_));
+}
+
+std::string TComboBox::UserSelect(int index) {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  if (index < 0 || index >= static_cast<int>(items_.size()))
+    return Name() + " has no item " + std::to_string(index) + " (it has " +
+           std::to_string(items_.size()) + ")";
+  SetItemIndex(index);
+  if (OnClick) OnClick(this);
+  if (OnChange) OnChange(this);
+  return {};
+}
+
+std::string TComboBox::UserKey(std::string_view key) {
+  int last = static_cast<int>(items_.size()) - 1;
+  int i = item_index_;
+  if (key == "Up" || key == "Left") i = std::max(0, i - 1);
+  else if (key == "Down" || key == "Right") i = std::min(last, i + 1);
+  else if (key == "Home" || key == "PageUp") i = 0;
+  else if (key == "End" || key == "PageDown") i = last;
+  else return {};
+  if (i == item_index_ || i < 0) return {};
+  return UserSelect(i);
+}
+
+void TComboBox::DumpProperties(JsonWriter& w) const {
+  TControl::DumpProperties(w);
+  w.List("items", items_);
+  w.Value("itemIndex", item_index_);
+}
+
+// ---- TSlider ---------------------------------------------------------------
+
+TSlider::TSlider(TComponent* AOwner, ControlClass cls) : TControl(AOwner, cls) {
+  QAbstractSlider* s;
+  if (cls == ControlClass::TrackBar) {
+    auto* tb = new QSlider(Qt::Vertical);
+    tb->setTickPosition(QSlider::NoTicks);
+    s = tb;
+  } else {
+    s = new QScrollBar(Qt::Horizontal);
+  }
+  s->setFocusPolicy(Qt::StrongFocus);
+  AttachWidget(s);
+  SyncWidget();
+  QObject::connect(s, &QAbstractSlider::valueChanged, s, [this](int v) { UserPosition(v); });
+}
+
+void TSlider::SetParams(int position, int min, int max) {
+  if (max < min)
+    throw std::invalid_argument(Name() + ": maximum " + std::to_string(max) + " is below minimum " +
+                                std::to_string(min));
+  position = std::clamp(position, min, max);
+  bool changed = position != position_;
+  min_ = min;
+  max_ = max;
+  position_ = position;
+  SyncWidget();
+  if (changed && OnChange) OnChange(this);
+}
+
+void TSlider::SyncWidget() {
+  auto* s = static_cast<QAbstractSlider*>(widget_);
+  QSignalBlocker block(s);
+  s->setRange(min_, max_);
+  s->setValue(position_);
+  s->setSingleStep(SmallChange);
+  s->setPageStep(LargeChange);
+}
+
+std::string TSlider::UserPosition(int value) {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  if (value < min_ || value > max_)
+    return Name() + " position " + std::to_string(value) + " is outside " + std::to_string(min_) +
+           ".." + std::to_string(max_);
+  SetPosition(value);
+  return {};
+}
+
+std::string TSlider::UserKey(std::string_view key) {
+  int p = position_;
+  if (key == "Left" || key == "Up") p -= SmallChange;
+  else if (key == "Right" || key == "Down") p += SmallChange;
+  else if (key == "PageUp") p -= LargeChange;
+  else if (key == "PageDown") p += LargeChange;
+  else if (key == "Home") p = min_;
+  else if (key == "End") p = max_;
+  else return {};
+  SetPosition(std::clamp(p, min_, max_));
+  return {};
+}
+
+void TSlider::DumpProperties(JsonWriter& w) const {
+  TControl::DumpProperties(w);
+  w.Value("min", min_).Value("max", max_).Value("position", position_);
+  w.Value("smallChange", SmallChange).Value("largeChange", LargeChange);
+}
+
+// ---- TUpDown ---------------------------------------------------------------
+
+TUpDown::TUpDown(TComponent* AOwner) : TControl(AOwner, ControlClass::UpDown) {
+  auto* sb = new QSpinBox;
+  sb->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  AttachWidget(sb);
+}
+
+void TUpDown::SetPosition(int v) {
+  position_ = std::clamp(v, Min, Max);
+  auto* sb = static_cast<QSpinBox*>(widget_);
+  QSignalBlocker block(sb);
+  sb->setRange(Min, Max);
+  sb->setValue(position_);
+}
+
+std::string TUpDown::UserKey(std::string_view key) {
+  int p = position_;
+  if (key == "Up" || key == "Right") p += Increment;
+  else if (key == "Down" || key == "Left") p -= Increment;
+  else return {};
+  p = std::clamp(p, Min, Max);
+  if (p == position_) return {};
+  bool allow = true;
+  // The handler sees the position the control reports when the event arrives.
+  if (OnChanging) OnChanging(this, allow);
+  if (allow) SetPosition(p);
+  return {};
+}
+
+void TUpDown::DumpProperties(JsonWriter& w) const {
+  TControl::DumpProperties(w);
+  w.Value("min", Min).Value("max", Max).Value("position", position_).Value("increment", Increment);
+}
+
+// ---- TEdit -----------------------------------------------------------------
+
+TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, ControlClass::Edit) {
+  auto* e = new QLineEdit;
+  e->setFrame(true);
+  AttachWidget(e);
+}
+
+void TEdit::SetText(std::string t) {
+  if (t == text_) return;
+  text_ = std::move(t);
+  auto* e = static_cast<QLineEdit*>(widget_);
+  e->setReadOnly(ReadOnly);
+  e->setText(QString::fromStdString(text_));
+  e->setCursorPosition(0);
+}
+
+// ---- TRadioButton ----------------------------------------------------------
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TControl(AOwner, ControlClass::RadioButton) {
+  auto* rb = new QRadioButton;
+  rb->setAutoExclusive(false);
+  AttachWidget(rb);
+  QObject::connect(rb, &QRadioButton::clicked, rb, [this] {
+    UserClick();
+    SyncWidget();
+  });
+}
+
+void TRadioButton::SetText(std::string t) {
+  text_ = std::move(t);
+  static_cast<QRadioButton*>(widget_)->setText(QString::fromStdString(text_));
+}
+
+void TRadioButton::SyncWidget() {
+  auto* rb = static_cast<QRadioButton*>(widget_);
+  QSignalBlocker block(rb);
+  rb->setChecked(checked_);
+}
+
+void TRadioButton::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  SyncWidget();
+  if (!v) return;
+  // Radio buttons with the same parent form one group.
+  if (TForm* f = Form()) {
+    for (TControl* c : f->Controls()) {
+      auto* rb = dynamic_cast<TRadioButton*>(c);
+      if (rb && rb != this && rb->Parent() == Parent()) rb->SetChecked(false);
+    }
+  }
+  if (OnClick) OnClick(this);
+}
+
+std::string TRadioButton::UserClick() {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  SetChecked(true);
+  return {};
+}
+
+void TRadioButton::DumpProperties(JsonWriter& w) const {
+  TControl::DumpProperties(w);
+  w.Value("checked", checked_);
+}
+
+// ---- TButton ---------------------------------------------------------------
+
+TButton::TButton(TComponent* AOwner) : TControl(AOwner, ControlClass::Button) {
+  auto* b = new QPushButton;
+  AttachWidget(b);
+  QObject::connect(b, &QPushButton::clicked, b, [this] { UserClick(); });
+}
+
+void TButton::SetText(std::string t) {
+  text_ = std::move(t);
+  static_cast<QPushButton*>(widget_)->setText(QString::fromStdString(text_));
+}
+
+std::string TButton::UserClick() {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  if (OnClick) OnClick(this);
+  return {};
+}
+
+// ---- TPanel ----------------------------------------------------------------
+
+TPanel::TPanel(TComponent* AOwner) : TControl(AOwner, ControlClass::Panel) {
+  auto* l = new QLabel;
+  l->setAlignment(Qt::AlignCenter);
+  l->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  l->setLineWidth(1);
+  AttachWidget(l);
+  InstallClickFilter(l, [this] { UserClick(); });
+}
+
+void TPanel::SetText(std::string t) {
+  text_ = std::move(t);
+  static_cast<QLabel*>(widget_)->setText(QString::fromStdString(text_));
+}
+
+void TPanel::SetBevel(bool bevel) {
+  static_cast<QLabel*>(widget_)->setFrameStyle(bevel ? (QFrame::Panel | QFrame::Raised)
+                                                     : QFrame::NoFrame);
+}
+
+std::string TPanel::UserClick() {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  if (OnClick) OnClick(this);
+  return {};
+}
+
+// ---- menus -----------------------------------------------------------------
+
+TMenuItem::TMenuItem(TComponent* AOwner)
+    : TControl(AOwner, ControlClass::MenuItem), action_(new QAction) {
+  QObject::connect(action_, &QAction::triggered, action_, [this] { UserClick(); });
+}
+
+void TMenuItem::SetText(std::string t) {
+  text_ = std::move(t);
+  action_->setText(QString::fromStdString(text_));
+}
+
+void TMenuItem::SetEnabled(bool v) {
+  TControl::SetEnabled(v);
+  action_->setEnabled(v);
+}
+
+std::string TMenuItem::UserClick() {
+  if (auto e = ReachableError(); !e.empty()) return e;
+  if (OnClick) OnClick(this);
+  return {};
+}
+
+TMenuItem::~TMenuItem() { delete action_; }
+
+TMainMenu::TMainMenu(TComponent* AOwner) : TControl(AOwner, ControlClass::MainMenu) {}
+
+}  // namespace platform

@@ -1,0 +1,345 @@
+#include "platform/toolkit/form.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <stdexcept>
+
+#include "platform/toolkit/fonts.h"
+#include "platform/toolkit/form_window.h"
+#include "platform/toolkit/json.h"
+#include "platform/toolkit/qt_bridge.h"
+
+namespace platform {
+
+// ---- Qt bridge -------------------------------------------------------------
+
+QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+void ApplyColors(QWidget* w, TColor background, TColor text) {
+  QPalette pal = w->palette();
+  if (background != clDefault) {
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+      pal.setColor(role, ToQColor(background));
+  }
+  if (text != clDefault) {
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      pal.setColor(role, ToQColor(text));
+  }
+  w->setPalette(pal);
+}
+
+namespace {
+class ClickFilter final : public QObject {
+ public:
+  ClickFilter(QObject* parent, std::function<void()> fn) : QObject(parent), fn_(std::move(fn)) {}
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonRelease && o == parent()) {
+      auto* me = static_cast<QMouseEvent*>(e);
+      if (me->button() == Qt::LeftButton) fn_();
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> fn_;
+};
+}  // namespace
+
+void InstallClickFilter(QWidget* w, std::function<void()> on_click) {
+  w->installEventFilter(new ClickFilter(w, std::move(on_click)));
+}
+
+QWidget* ClientWidgetOf(TForm* form) { return form->Window()->Client(); }
+
+// ---- window ----------------------------------------------------------------
+
+ClientArea::ClientArea(TForm* form) : form_(form) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void ClientArea::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.drawImage(0, 0, form_->Canvas.Image());
+}
+
+FormWindow::FormWindow(TForm* form) : form_(form), client_(new ClientArea(form)) {
+  setCentralWidget(client_);
+}
+
+void FormWindow::closeEvent(QCloseEvent* e) {
+  // A close asked by the window manager goes through the form's handler.
+  if (!form_->Closed()) form_->Close();
+  if (form_->Closed()) e->accept();
+  else e->ignore();
+}
+
+void FormWindow::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  QSize s = client_->size();
+  if (s.width() != form_->ClientWidth() || s.height() != form_->ClientHeight())
+    form_->SetClientSize(s.width(), s.height());
+}
+
+// ---- TForm -----------------------------------------------------------------
+
+TForm::TForm(TComponent* AOwner) : TWinControl(AOwner), window_(std::make_unique<FormWindow>(this)) {}
+
+TForm::~TForm() {
+  DestroyComponents();  // controls go before the widgets they wrap
+}
+
+int TForm::NonClientHeight() const {
+  return 2 * kFrameBorder + kCaptionHeight + (has_menu_ ? kMenuHeight : 0);
+}
+
+void TForm::SetCaption(std::string c) {
+  caption_ = std::move(c);
+  window_->setWindowTitle(QString::fromStdString(caption_));
+}
+
+void TForm::SetLeft(int v) {
+  left_ = v;
+  window_->move(left_, top_);
+}
+
+void TForm::SetTop(int v) {
+  top_ = v;
+  window_->move(left_, top_);
+}
+
+void TForm::SetClientSize(int w, int h) {
+  w = std::max(0, w);
+  h = std::max(0, h);
+  if (w == client_width_ && h == client_height_ && Canvas.Width() == w) return;
+  client_width_ = w;
+  client_height_ = h;
+  Canvas.Resize(w, h, color_);
+  int menu = window_->menuWidget() ? window_->menuWidget()->sizeHint().height() : 0;
+  window_->resize(w, h + menu);
+  window_->Client()->resize(w, h);
+  if (OnResize) OnResize(this);
+}
+
+void TForm::Refresh() {
+  Canvas.FillAll(color_);
+  UpdateView();
+}
+
+void TForm::UpdateView() {
+  if (painted_generation_ == Canvas.Generation()) return;
+  painted_generation_ = Canvas.Generation();
+  // Off screen nobody looks until a screenshot, which renders afresh.
+  static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+  if (!offscreen && window_->isVisible()) window_->Client()->update();
+}
+
+void TForm::Show() {
+  window_->show();
+  painted_generation_ = ~0ull;
+  UpdateView();
+}
+
+void TForm::Close() {
+  TCloseAction action = TCloseAction::caHide;
+  if (OnClose) OnClose(this, action);
+  if (action == TCloseAction::caNone) return;
+  closed_ = true;
+  window_->hide();
+}
+
+TControl* TForm::Control(std::string_view name) const {
+  auto it = by_name_.find(name);
+  return it == by_name_.end() ? nullptr : it->second;
+}
+
+std::string TForm::FocusControl(TControl* c) {
+  if (!c->CanFocus()) {
+    if (!c->Showing()) return c->Name() + " is hidden";
+    if (!c->Enabled()) return c->Name() + " is disabled";
+    return c->Name() + " cannot take the focus";
+  }
+  active_ = c;
+  if (c->Widget()) c->Widget()->setFocus(Qt::OtherFocusReason);
+  return {};
+}
+
+std::string TForm::PressKey(std::string_view key) {
+  static constexpr std::string_view kKeys[] = {"Enter", "Tab",    "Left",     "Right", "Up",
+                                               "Down",  "PageUp", "PageDown", "Home",  "End"};
+  if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys))
+    return "unknown key '" + std::string(key) + "'";
+  if (key == "Tab") {
+    // Next control that can take the focus, in the stored order.
+    auto it = std::find(controls_.begin(), controls_.end(), active_);
+    std::size_t start = it == controls_.end() ? 0 : (it - controls_.begin()) + 1;
+    for (std::size_t k = 0; k < controls_.size(); ++k) {
+      TControl* c = controls_[(start + k) % controls_.size()];
+      if (c->CanFocus()) return FocusControl(c);
+    }
+    return {};
+  }
+  if (key == "Enter" && !(active_ && active_->TakesEnter())) {
+    for (TControl* c : controls_) {
+      auto* b = dynamic_cast<TButton*>(c);
+      if (b && b->Default && b->Showing() && b->Enabled()) return b->UserClick();
+    }
+    return {};
+  }
+  if (!active_) return {};
+  if (key == "Enter") return active_->UserClick();
+  return active_->UserKey(key);
+}
+
+TNotifyEvent TForm::FindNotify(std::string_view) { return {}; }
+std::function<void(TObject*, TCloseAction&)> TForm::FindCloseHandler(std::string_view) {
+  return {};
+}
+std::function<void(TObject*, bool&)> TForm::FindChangingHandler(std::string_view) { return {}; }
+
+void TForm::DumpState(JsonWriter&) const {}
+
+void TForm::BindEvent(TControl* c, const EventBinding& b) {
+  auto missing = [&] {
+    return std::logic_error(Name() + ": no method " + std::string(b.Method) + " for " + c->Name() +
+                            "." + std::string(b.Event));
+  };
+  if (b.Event == "OnChanging") {
+    auto h = FindChangingHandler(b.Method);
+    auto* ud = dynamic_cast<TUpDown*>(c);
+    if (!h || !ud) throw missing();
+    ud->OnChanging = std::move(h);
+    return;
+  }
+  TNotifyEvent h = FindNotify(b.Method);
+  if (!h) throw missing();
+  if (b.Event == "OnClick") {
+    c->OnClick = std::move(h);
+  } else if (b.Event == "OnChange") {
+    if (auto* cb = dynamic_cast<TComboBox*>(c)) cb->OnChange = std::move(h);
+    else if (auto* sl = dynamic_cast<TSlider*>(c)) sl->OnChange = std::move(h);
+    else throw missing();
+  } else {
+    throw missing();
+  }
+}
+
+TControl* TForm::CreateControl(const ControlDesc& d) {
+  switch (d.Class) {
+    case ControlClass::ComboBox: {
+      auto* c = new TComboBox(this, d.Editable);
+      c->DropDownCount = d.DropDownCount;
+      std::vector<std::string> items(d.Items.begin(), d.Items.end());
+      c->SetItems(std::move(items));
+      return c;
+    }
+    case ControlClass::ScrollBar:
+    case ControlClass::TrackBar: {
+      TSlider* s = d.Class == ControlClass::ScrollBar ? static_cast<TSlider*>(new TScrollBar(this))
+                                                      : new TTrackBar(this);
+      s->SmallChange = d.SmallChange;
+      s->LargeChange = d.LargeChange;
+      return s;
+    }
+    case ControlClass::UpDown: {
+      auto* u = new TUpDown(this);
+      u->Min = d.Min;
+      u->Max = d.Max;
+      u->Increment = d.SmallChange;
+      return u;
+    }
+    case ControlClass::Edit: {
+      auto* e = new TEdit(this);
+      e->ReadOnly = d.ReadOnly;
+      return e;
+    }
+    case ControlClass::RadioButton: return new TRadioButton(this);
+    case ControlClass::Button: {
+      auto* b = new TButton(this);
+      b->Default = d.Default;
+      return b;
+    }
+    case ControlClass::Panel: return new TPanel(this);
+    case ControlClass::MainMenu: return new TMainMenu(this);
+    case ControlClass::MenuItem: return new TMenuItem(this);
+  }
+  throw std::logic_error("unknown control class");
+}
+
+void TForm::Build(const FormDesc& desc) {
+  SetName(std::string(desc.Name));
+  color_ = desc.Color;
+  has_menu_ = !desc.Menu.empty();
+  window_->setFont(UiFont(desc.FontPixelSize));
+  Canvas.Brush.Color = color_;
+  SetCaption(std::string(desc.Caption));
+  QMenuBar* bar = has_menu_ ? window_->menuBar() : nullptr;
+  if (bar) bar->setFont(UiFont(desc.FontPixelSize));
+
+  for (const ControlDesc& d : desc.Controls) {
+    TControl* c = CreateControl(d);
+    c->SetName(std::string(d.Name));
+    TControl* parent = d.Parent.empty() ? nullptr : Control(d.Parent);
+    if (!d.Parent.empty() && !parent)
+      throw std::logic_error(std::string(d.Name) + ": parent " + std::string(d.Parent) + " not built yet");
+    if (c->Widget()) {
+      if (d.FontPixelSize > 0 || !d.Bold) c->SetFontPixelSize(d.FontPixelSize > 0 ? d.FontPixelSize : desc.FontPixelSize, d.Bold);
+      else c->SetFontPixelSize(desc.FontPixelSize, true);
+    }
+    c->SetParent(parent ? static_cast<TWinControl*>(parent) : this);
+    c->SetBounds(d.Left, d.Top, d.Width, d.Height);
+    if (auto* s = dynamic_cast<TSlider*>(c)) s->SetParams(d.Position, d.Min, d.Max);
+    if (auto* u = dynamic_cast<TUpDown*>(c)) u->SetPosition(d.Position);
+    if (auto* p = dynamic_cast<TPanel*>(c)) p->SetBevel(d.Bevel);
+    c->SetText(std::string(d.Text));
+    if (auto* cb = dynamic_cast<TComboBox*>(c)) cb->SetItemIndex(-1), cb->SetText(std::string(d.Text));
+    if (auto* rb = dynamic_cast<TRadioButton*>(c); rb && d.Checked) rb->SetChecked(true);
+    c->SetColor(d.Color);
+    c->SetFontColor(d.FontColor);
+    c->SetHint(std::string(d.Hint));
+    c->SetEnabled(d.Enabled);
+    c->SetVisible(d.Visible);
+    if (auto* item = dynamic_cast<TMenuItem*>(c)) {
+      if (auto* menu = dynamic_cast<TMainMenu*>(parent)) {
+        menu->Items.push_back(item);
+        bar->addAction(item->Action());
+      } else if (auto* up = dynamic_cast<TMenuItem*>(parent)) {
+        up->Items.push_back(item);
+        if (!up->Action()->menu()) {
+          auto* m = new QMenu(bar);
+          up->Action()->setMenu(m);
+        }
+        up->Action()->menu()->addAction(item->Action());
+      }
+      item->Action()->setVisible(d.Visible);
+    }
+    controls_.push_back(c);
+    by_name_.emplace(c->Name(), c);
+  }
+  // Events are bound once every control exists, so that building the form
+  // fires none of them.
+  for (std::size_t i = 0; i < desc.Controls.size(); ++i)
+    for (const EventBinding& b : desc.Controls[i].Events) BindEvent(controls_[i], b);
+  for (const EventBinding& b : desc.Events) {
+    if (b.Event == "OnClose") {
+      OnClose = FindCloseHandler(b.Method);
+      if (!OnClose) throw std::logic_error(Name() + ": no method " + std::string(b.Method));
+    } else if (b.Event == "OnCreate" || b.Event == "OnResize") {
+      TNotifyEvent h = FindNotify(b.Method);
+      if (!h) throw std::logic_error(Name() + ": no method " + std::string(b.Method));
+      (b.Event == "OnCreate" ? OnCreate : OnResize) = std::move(h);
+    }
+  }
+  // The stored size comes last, as the window's first resize.
+  left_ = desc.Left;
+  top_ = desc.Top;
+  window_->move(left_, top_);
+  SetClientSize(desc.Width - 2 * kFrameBorder, desc.Height - NonClientHeight());
+  Loaded();
+}
+
+}  // namespace platform

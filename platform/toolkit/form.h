@@ -1,0 +1,115 @@
+#pragma once
+// A main window built from its stored description: a menu bar over a client
+// area whose canvas image stays between paints and is shown under the
+// controls. Outer sizes are those of a framed window (a 4-pixel border on
+// each side, caption and menu bar on top), so a width of 800 gives a client
+// width of 792; the client area itself is exact in pixels.
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/toolkit/canvas.h"
+#include "platform/toolkit/controls.h"
+#include "platform/toolkit/formdesc.h"
+
+namespace platform {
+
+class FormWindow;
+class JsonWriter;
+
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+inline constexpr int kFrameBorder = 4;
+inline constexpr int kCaptionHeight = 19;
+inline constexpr int kMenuHeight = 19;
+
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* AOwner);
+  ~TForm() override;
+
+  // Builds the window and its controls from the description, binding the
+  // events to the form's methods by name; then Loaded() runs.
+  void Build(const FormDesc& desc);
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(std::string c);
+  TColor Color() const { return color_; }
+
+  int ClientWidth() const { return client_width_; }
+  int ClientHeight() const { return client_height_; }
+  void SetClientWidth(int w) { SetClientSize(w, client_height_); }
+  void SetClientHeight(int h) { SetClientSize(client_width_, h); }
+  void SetClientSize(int w, int h);
+  int Width() const { return client_width_ + 2 * kFrameBorder; }
+  int Height() const { return client_height_ + NonClientHeight(); }
+  void SetWidth(int w) { SetClientSize(w - 2 * kFrameBorder, client_height_); }
+  void SetHeight(int h) { SetClientSize(client_width_, h - NonClientHeight()); }
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  void SetLeft(int v);
+  void SetTop(int v);
+
+  TCanvas Canvas;
+  // Fills the client area with the window colour and repaints at once.
+  void Refresh();
+  void Show();
+  // Asks OnClose; unless it answers caNone the window closes.
+  void Close();
+  bool Closed() const { return closed_; }
+
+  TControl* Control(std::string_view name) const;
+  template <class T>
+  T* Find(std::string_view name) const {
+    return dynamic_cast<T*>(Control(name));
+  }
+  const std::vector<TControl*>& Controls() const { return controls_; }
+
+  TControl* ActiveControl() const { return active_; }
+  std::string FocusControl(TControl* c);
+  // A key pressed in the window: to the focused control, Enter to the
+  // default button unless the control takes it, Tab to the next control.
+  std::string PressKey(std::string_view key);
+
+  // Repaints the visible window if the canvas changed since the last paint.
+  void UpdateView();
+  FormWindow* Window() const { return window_.get(); }
+
+  // The form's own part of a dump (instrument state, streams).
+  virtual void DumpState(JsonWriter& w) const;
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnResize;
+  std::function<void(TObject* Sender, TCloseAction& Action)> OnClose;
+
+ protected:
+  // Event handlers by method name, as the description binds them.
+  using NotifyTable = std::map<std::string_view, TNotifyEvent>;
+  virtual TNotifyEvent FindNotify(std::string_view method);
+  virtual std::function<void(TObject*, TCloseAction&)> FindCloseHandler(std::string_view method);
+  virtual std::function<void(TObject*, bool&)> FindChangingHandler(std::string_view method);
+  // After the controls exist: bind typed fields, create components.
+  virtual void Loaded() {}
+
+ private:
+  int NonClientHeight() const;
+  void BindEvent(TControl* c, const EventBinding& b);
+  TControl* CreateControl(const ControlDesc& d);
+
+  std::unique_ptr<FormWindow> window_;
+  std::string caption_;
+  TColor color_ = clBtnFace;
+  int client_width_ = 0, client_height_ = 0;
+  int left_ = 0, top_ = 0;
+  bool has_menu_ = false;
+  bool closed_ = false;
+  std::uint64_t painted_generation_ = ~0ull;
+  std::vector<TControl*> controls_;
+  std::map<std::string, TControl*, std::less<>> by_name_;
+  TControl* active_ = nullptr;
+};
+
+}  // namespace platform

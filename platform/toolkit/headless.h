@@ -1,0 +1,24 @@
+#pragma once
+// The headless script runner: drives the application on the virtual clock
+// from a script of user actions, dumps and screenshots.
+#include <functional>
+#include <string>
+
+namespace platform {
+
+class TApplication;
+class JsonWriter;
+
+// Runs the script; returns the exit status (2 for a bad line).
+int RunScript(TApplication& app, const std::string& path);
+
+// Parts of the dump that other layers own (the card, the volumes).
+void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer);
+
+// The `signal` command's target; returns an error text or empty.
+void SetSignalHandler(std::function<std::string(char side, const std::string& source)> handler);
+
+// The whole dump of the running application, as `dump` writes it.
+std::string DumpText(TApplication& app);
+
+}  // namespace platform

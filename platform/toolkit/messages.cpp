@@ -1,0 +1,76 @@
+#include "platform/toolkit/messages.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <atomic>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+const QEvent::Type kWindowMessage = static_cast<QEvent::Type>(QEvent::User + 17);
+
+class MessageEvent final : public QEvent {
+ public:
+  MessageEvent(HWND h, UINT m, WPARAM w, LPARAM l)
+      : QEvent(kWindowMessage), hwnd(h), msg{m, w, l, 0} {}
+  HWND hwnd;
+  TMessage msg;
+};
+
+std::unordered_map<HWND, MessageTarget*>& Registry() {
+  static std::unordered_map<HWND, MessageTarget*> registry;
+  return registry;
+}
+
+std::atomic<HWND> next_handle{1};
+
+class Dispatcher final : public QObject {
+ public:
+  int delivered = 0;
+
+ protected:
+  void customEvent(QEvent* e) override {
+    if (e->type() != kWindowMessage) return;
+    auto* me = static_cast<MessageEvent*>(e);
+    auto it = Registry().find(me->hwnd);
+    if (it == Registry().end()) return;  // window destroyed: drop
+    ++delivered;
+    it->second->WndProc(me->msg);
+  }
+};
+
+// Created on first use from the GUI thread (a target's constructor), so it
+// lives in that thread and its events are handled there.
+Dispatcher& TheDispatcher() {
+  static Dispatcher* d = new Dispatcher;
+  return *d;
+}
+
+}  // namespace
+
+MessageTarget::MessageTarget() : handle_(next_handle.fetch_add(1)) {
+  TheDispatcher();
+  Registry().emplace(handle_, this);
+}
+
+MessageTarget::~MessageTarget() { Registry().erase(handle_); }
+
+bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (hwnd == NullWindow) return false;
+  QCoreApplication::postEvent(&TheDispatcher(), new MessageEvent(hwnd, msg, wParam, lParam));
+  return true;
+}
+
+int DispatchPostedMessages() {
+  Dispatcher& d = TheDispatcher();
+  int before = d.delivered;
+  QCoreApplication::sendPostedEvents(&d, kWindowMessage);
+  return d.delivered - before;
+}
+
+int LiveWindowCount() { return static_cast<int>(Registry().size()); }
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+// A signal for one input of the virtual card, described by text:
+//   silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator
+// Samples are a pure function of the absolute frame index, so a run gives
+// the same bytes every time. PEAK is 0..32767 (default 16000); CHANNEL is
+// the file's channel, 0 (first, the default) or 1. A WAV file plays in a
+// loop. `generator` is the card's own output, which the card looks up
+// itself; SampleAt gives 0 for it.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class InputSource {
+ public:
+  enum class Kind { Silence, Sine, Square, Wav, Generator };
+  static constexpr double kDefaultPeak = 16000.0;
+
+  // Empty on success; otherwise a message naming what is wrong, and the
+  // source is unchanged.
+  std::string Parse(const std::string& spec);
+
+  Kind kind() const { return kind_; }
+  const std::string& Spec() const { return spec_; }
+  // Sample of absolute frame `frame` of a device running at `rate` frames
+  // per second.
+  std::int16_t SampleAt(std::int64_t frame, std::int64_t rate) const;
+
+ private:
+  Kind kind_ = Kind::Silence;
+  std::string spec_ = "silence";
+  double hz_ = 0;
+  double peak_ = 0;
+  std::shared_ptr<const std::vector<std::int16_t>> wav_;  // one channel at 44100
+};
+
+}  // namespace platform
