@@ -28,8 +28,9 @@ void TCallBackWinOut::WomDone(TAudioOut& s, WPARAM Device) {
   // A buffer of a device that has been closed since (returned by its reset).
   if (!s.FDeviceOpen || Device != reinterpret_cast<WPARAM>(s.FWaveHandle)) return;
   ++s.FDoneCount;
+  --s.FOnDevice;
   s.FQueuedCount = s.FFilledCount - s.FDoneCount;
-  s.FRunning = s.FQueuedCount > 0;
+  s.FRunning = s.FQueuedCount > 0 && s.FOnDevice > 0;
   if (s.ProduceBuffer(s.FNextSlot, s.FBufferBytes) && s.FDeviceOpen) s.QueueNextBuffer();
   if (!s.FRunning && s.FDeviceOpen) {
     s.FAccepting = false;
@@ -84,7 +85,7 @@ void TAudioOut::SetPaused(bool Value) {
 void TAudioOut::CloseDevice() {
   FRunning = false;
   SetPaused(false);
-  waveOutReset(FWaveHandle);  // nothing may stay queued at the close
+
   for (int i = 0; i < FNumBuffers; ++i) waveOutUnprepareHeader(FWaveHandle, Headers[i], kHeaderSize);
   waveOutClose(FWaveHandle);
   FDeviceOpen = false;
@@ -121,6 +122,7 @@ bool TAudioOut::OpenDevice(TAudioOut*& StreamRef) {
   FQueuedCount = 0;
   FDoneCount = 0;
   FFilledCount = 0;
+  FOnDevice = 0;
   FAccepting = true;
   FRunning = true;
   if (!ProduceBuffer(0, FBufferBytes)) {
@@ -153,6 +155,7 @@ bool TAudioOut::QueueNextBuffer() {
     return false;
   }
   FNextSlot = (FNextSlot + 1) % FNumBuffers;
+  ++FOnDevice;
   return true;
 }
 

@@ -10,6 +10,11 @@
 // in the handling that closes the stream, or slots written after declined
 // fills) comes back and the close succeeds instead of leaving the device
 // held. A handler's Size is kept within 0..BufferBytes.
+//
+// QueuedCount (FilledCount - DoneCount) also counts a filled slot whose
+// write failed, which the device never returns; the stream therefore also
+// counts the buffers it has handed to the device and ends the run when
+// either count has run dry, so a failed write cannot keep it open forever.
 #include "audio/AudioIO.h"
 #include "platform/toolkit/wincontrol.h"
 
@@ -53,4 +58,5 @@ class TAudioOut : public TAudioIO {
   bool FDeviceOpen = false;
   TCallBackWinOut* FCallbackWindow = nullptr;
   HWAVEOUT FWaveHandle = nullptr;
+  std::int32_t FOnDevice = 0;  // written and not yet returned
 };

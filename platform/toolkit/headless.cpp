@@ -85,14 +85,14 @@ class Runner {
   bool closed_ = false;
 };
 
-void Runner::Wait(Nanos duration) {
+void AdvanceFor(TApplication& app, Nanos duration, Nanos quantum) {
   VirtualClock* clock = TheVirtualClock();
   const Nanos target = clock->Now() + duration;
-  while (!app_.Terminated()) {
-    bool done = app_.Step();
+  while (!app.Terminated()) {
+    bool done = app.Step();
     if (clock->Now() >= target) break;
     if (!done) {
-      clock->AdvanceTo(std::min(target, clock->Now() + quantum_));
+      clock->AdvanceTo(std::min(target, clock->Now() + quantum));
       continue;
     }
     // Waiting for a message: jump to the next device event.
@@ -100,6 +100,8 @@ void Runner::Wait(Nanos duration) {
     clock->AdvanceTo(next && *next < target ? std::max(*next, clock->Now()) : target);
   }
 }
+
+void Runner::Wait(Nanos duration) { AdvanceFor(app_, duration, quantum_); }
 
 void WriteFileOrThrow(const std::string& path, const std::string& data) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -176,6 +178,10 @@ void Runner::Execute(const std::vector<std::string>& w) {
 }
 
 }  // namespace
+
+void RunFor(TApplication& app, double seconds, int quantum_ms) {
+  AdvanceFor(app, static_cast<Nanos>(std::llround(seconds * 1e9)), Nanos{quantum_ms} * 1'000'000);
+}
 
 void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer) {
   for (auto& s : Sections())

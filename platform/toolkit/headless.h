@@ -12,6 +12,11 @@ class JsonWriter;
 // Runs the script; returns the exit status (2 for a bad line).
 int RunScript(TApplication& app, const std::string& path);
 
+// Runs the application for `seconds` of virtual time: every idle step that
+// leaves Done false costs `quantum_ms`; otherwise time jumps to the next
+// device event. The virtual clock must be in use.
+void RunFor(TApplication& app, double seconds, int quantum_ms = 1);
+
 // Parts of the dump that other layers own (the card, the volumes).
 void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer);
 

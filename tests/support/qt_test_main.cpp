@@ -1,15 +1,35 @@
-// Test main: Qt on its offscreen platform with a private runtime directory.
+// Test main: Qt on its offscreen platform with a private runtime directory
+// and the interface font loaded, as a headless run of the program has them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "platform/toolkit/fonts.h"
+
+namespace {
+void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+  if (type == QtFatalMsg || std::getenv("OSCILOSKOP_QT_DEBUG"))
+    std::fprintf(stderr, "qt: %s\n", msg.toLocal8Bit().constData());
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  std::string runtime = std::string("/tmp/osciloskop-test-") + std::to_string(getpid());
-  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
+  std::string runtime = "/tmp/osciloskop-test-runtime-" + std::to_string(getuid());
+  mkdir(runtime.c_str(), 0700);
+  chmod(runtime.c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  qInstallMessageHandler(QuietQt);
   QApplication app(argc, argv);
+  if (std::string e = platform::LoadUiFont(); !e.empty()) {
+    std::fprintf(stderr, "%s\n", e.c_str());
+    return 1;
+  }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,46 @@
+#pragma once
+// A fresh instrument per test: a headless application on the virtual clock
+// and a fresh virtual card, the main window built and its FormCreate run.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "instrument/Form1.h"
+#include "platform/core/timebase.h"
+#include "platform/options.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/headless.h"
+#include "platform/volume.h"
+#include "platform/wave/virtual_card.h"
+
+namespace osciloskop::testing {
+
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::UseVirtualClock(true);
+    platform::ResetVirtualCard();
+    platform::DispatchPostedMessages();
+    options_.headless = true;
+    options_.script = "(test)";
+    app_ = std::make_unique<platform::TApplication>(options_);
+    app_->CreateForm(Form1);
+    form = Form1;
+  }
+  void TearDown() override {
+    app_.reset();
+    platform::ResetVirtualCard();
+    platform::DispatchPostedMessages();
+  }
+  // Runs the instrument for that much virtual time (idle steps of 1 ms).
+  void Run(double seconds) { platform::RunFor(*app_, seconds); }
+  platform::TApplication& App() { return *app_; }
+
+  TForm1* form = nullptr;
+
+ private:
+  platform::PlatformOptions options_;
+  std::unique_ptr<platform::TApplication> app_;
+};
+
+}  // namespace osciloskop::testing
