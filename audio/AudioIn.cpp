@@ -26,7 +26,7 @@ void TCallBackWinIn::WndProc(platform::TMessage& Message) {
 
 void TCallBackWinIn::WimData(TAudioIn& s, WPARAM Device) {
   // A buffer of a device that has been closed since (returned by its reset).
-  if (!s.FDeviceOpen) return;
+  if (!s.FDeviceOpen || Device != reinterpret_cast<WPARAM>(s.FWaveHandle)) return;
   ++s.FDoneCount;
   --s.FQueuedCount;
   s.FRunning = s.FQueuedCount > 0;

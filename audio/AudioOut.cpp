@@ -85,7 +85,7 @@ void TAudioOut::SetPaused(bool Value) {
 void TAudioOut::CloseDevice() {
   FRunning = false;
   SetPaused(false);
-
+  waveOutReset(FWaveHandle);  // nothing may stay queued at the close
   for (int i = 0; i < FNumBuffers; ++i) waveOutUnprepareHeader(FWaveHandle, Headers[i], kHeaderSize);
   waveOutClose(FWaveHandle);
   FDeviceOpen = false;

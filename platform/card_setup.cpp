@@ -25,8 +25,8 @@ std::string SetUpCard(const PlatformOptions& options) {
     VirtualCard& c = TheVirtualCard();
     w.Value("outputFramesPlayed", c.OutputFramesPlayed());
     w.Value("inputRunsStarted", c.InputRunsStarted());
-    w.Value("signalR", c.InputSourceSpec('r'));
-    w.Value("signalL", c.InputSourceSpec('l'));
+    w.Value("signalR", c.InputSourceText('r'));
+    w.Value("signalL", c.InputSourceText('l'));
   });
   AddDumpSection("volumes", [](JsonWriter& w) {
     w.Value("waveOut", static_cast<std::int64_t>(VirtualVolume(0)));

@@ -29,17 +29,17 @@ bool AllDigits(const std::string& s) {
 
 }  // namespace
 
-std::string InputSource::Parse(const std::string& spec) {
-  const std::size_t colon = spec.find(':');
-  const std::string kind = spec.substr(0, colon);
-  const std::string rest = colon == std::string::npos ? "" : spec.substr(colon + 1);
-  auto quoted = [&] { return "'" + spec + "'"; };
+std::string InputSource::Parse(const std::string& source) {
+  const std::size_t colon = source.find(':');
+  const std::string kind = source.substr(0, colon);
+  const std::string rest = colon == std::string::npos ? "" : source.substr(colon + 1);
+  auto quoted = [&] { return "'" + source + "'"; };
 
   if (kind == "silence" || kind == "generator") {
     if (colon != std::string::npos) return "signal source " + quoted() + " takes no parameters";
     kind_ = kind == "silence" ? Kind::Silence : Kind::Generator;
     wav_.reset();
-    spec_ = spec;
+    text_ = source;
     return {};
   }
 
@@ -60,7 +60,7 @@ std::string InputSource::Parse(const std::string& spec) {
     hz_ = hz;
     peak_ = peak;
     wav_.reset();
-    spec_ = spec;
+    text_ = source;
     return {};
   }
 
@@ -85,7 +85,7 @@ std::string InputSource::Parse(const std::string& spec) {
     for (std::size_t i = 0; i < mono->size(); ++i) (*mono)[i] = sound.samples[i * sound.channels + channel];
     kind_ = Kind::Wav;
     wav_ = std::move(mono);
-    spec_ = spec;
+    text_ = source;
     return {};
   }
 

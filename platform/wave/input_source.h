@@ -20,17 +20,17 @@ class InputSource {
 
   // Empty on success; otherwise a message naming what is wrong, and the
   // source is unchanged.
-  std::string Parse(const std::string& spec);
+  std::string Parse(const std::string& source);
 
   Kind kind() const { return kind_; }
-  const std::string& Spec() const { return spec_; }
+  const std::string& Text() const { return text_; }
   // Sample of absolute frame `frame` of a device running at `rate` frames
   // per second.
   std::int16_t SampleAt(std::int64_t frame, std::int64_t rate) const;
 
  private:
   Kind kind_ = Kind::Silence;
-  std::string spec_ = "silence";
+  std::string text_ = "silence";
   double hz_ = 0;
   double peak_ = 0;
   std::shared_ptr<const std::vector<std::int16_t>> wav_;  // one channel at 44100

@@ -121,15 +121,15 @@ MMRESULT VirtualCard::Close(WaveDir dir, std::uintptr_t handle) {
   return dir == WaveDir::In ? in_.Close() : out_.Close();
 }
 
-std::string VirtualCard::SetInputSource(char side, const std::string& spec) {
+std::string VirtualCard::SetInputSource(char side, const std::string& source) {
   const int i = SideIndex(side);
   if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
-  return sources_[i].Parse(spec);
+  return sources_[i].Parse(source);
 }
 
-std::string VirtualCard::InputSourceSpec(char side) const {
+std::string VirtualCard::InputSourceText(char side) const {
   const int i = SideIndex(side);
-  return i < 0 ? std::string() : sources_[i].Spec();
+  return i < 0 ? std::string() : sources_[i].Text();
 }
 
 std::string VirtualCard::CaptureOutput(const std::string& path) {
@@ -191,7 +191,7 @@ std::string VirtualCard::Describe() const {
        " frames played; input: " + state(in_.IsOpen(), in_faults_.vanished);
   if (in_.IsOpen()) s += in_.Recording() ? ", recording" : ", stopped";
   s += ", " + std::to_string(in_.Queued()) + " queued, " + std::to_string(runs_started_) +
-       " runs started; sources: r=" + sources_[0].Spec() + " l=" + sources_[1].Spec() +
+       " runs started; sources: r=" + sources_[0].Text() + " l=" + sources_[1].Text() +
        "; capture: " + (capture_path_.empty() ? std::string("none") : capture_path_);
   return s;
 }
@@ -208,10 +208,10 @@ void ResetVirtualCard() {
   ResetVirtualVolumes();
 }
 
-std::string SetInputSource(char side, const std::string& spec) {
-  return TheVirtualCard().SetInputSource(side, spec);
+std::string SetInputSource(char side, const std::string& source) {
+  return TheVirtualCard().SetInputSource(side, source);
 }
-std::string InputSourceSpec(char side) { return TheVirtualCard().InputSourceSpec(side); }
+std::string InputSourceText(char side) { return TheVirtualCard().InputSourceText(side); }
 std::string CaptureOutputToWav(const std::string& path) { return TheVirtualCard().CaptureOutput(path); }
 
 }  // namespace platform

@@ -47,8 +47,8 @@ class VirtualCard final : public WaveBackend {
   MMRESULT Close(WaveDir dir, std::uintptr_t handle) override;
 
   // Sources: side 'r' or 'l' (either case). Empty on success, else why not.
-  std::string SetInputSource(char side, const std::string& spec);
-  std::string InputSourceSpec(char side) const;
+  std::string SetInputSource(char side, const std::string& source);
+  std::string InputSourceText(char side) const;
   // Empty on success, else why the file cannot be written.
   std::string CaptureOutput(const std::string& path);
   void StopCapture();
@@ -106,8 +106,8 @@ VirtualCard& TheVirtualCard();
 void ResetVirtualCard();
 
 // Shorthands for the platform's command line and the headless script.
-std::string SetInputSource(char side, const std::string& spec);
-std::string InputSourceSpec(char side);
+std::string SetInputSource(char side, const std::string& source);
+std::string InputSourceText(char side);
 std::string CaptureOutputToWav(const std::string& path);
 
 }  // namespace platform

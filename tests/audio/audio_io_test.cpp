@@ -20,9 +20,9 @@ TEST(AudioIO, FreshStreamIsSixteenBitMonoWithFourBlocksAndHeaders) {
     EXPECT_EQ(s->FrameRate(), 22050);
     EXPECT_EQ(s->NumBuffers(), 4);
     EXPECT_EQ(s->BufferSize(), 8192);
-    EXPECT_EQ(s->Format().nBlockAlign, 2);
-    EXPECT_EQ(s->Format().nAvgBytesPerSec, 44100u);
-    EXPECT_EQ(s->Format().wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(+s->Format().nBlockAlign, 2);
+    EXPECT_EQ(+s->Format().nAvgBytesPerSec, 44100u);
+    EXPECT_EQ(+s->Format().wFormatTag, WAVE_FORMAT_PCM);
     EXPECT_EQ(s->LastError(), "");
     EXPECT_FALSE(s->DeviceOpen());
     for (int i = 0; i < 4; ++i) {
@@ -73,7 +73,7 @@ TEST(AudioIO, SettersClampAndRoundToWholeFrames) {
   for (int v : {0, -44100, 96000}) {
     s->SetFrameRate(v);
     EXPECT_EQ(s->FrameRate(), v);
-    EXPECT_EQ(s->Format().nAvgBytesPerSec, static_cast<DWORD>(v) * 4u);
+    EXPECT_EQ(+s->Format().nAvgBytesPerSec, static_cast<DWORD>(v) * 4u);
   }
 }
 

@@ -247,10 +247,10 @@ TEST(VirtualCardLoopback, GeneratorInputRecordsWhatPlays) {
 
 TEST(VirtualCardSources, ParseErrorsNameWhatIsWrong) {
   DeviceTime time;
-  auto error = [](char side, const std::string& spec) { return platform::SetInputSource(side, spec); };
+  auto error = [](char side, const std::string& source) { return platform::SetInputSource(side, source); };
   EXPECT_EQ(error('r', "sine:600"), "");
   EXPECT_EQ(error('L', "square:50:100"), "");
-  EXPECT_EQ(platform::InputSourceSpec('l'), "square:50:100");
+  EXPECT_EQ(platform::InputSourceText('l'), "square:50:100");
   EXPECT_NE(error('r', "noise").find("unknown signal source 'noise'"), std::string::npos);
   EXPECT_NE(error('r', "sine:abc").find("bad frequency 'abc'"), std::string::npos);
   EXPECT_NE(error('r', "sine:-5").find("bad frequency '-5'"), std::string::npos);
@@ -261,7 +261,7 @@ TEST(VirtualCardSources, ParseErrorsNameWhatIsWrong) {
   EXPECT_NE(error('r', "wav:").find("needs a file name"), std::string::npos);
   EXPECT_NE(error('r', "wav:/no/such/file.wav").find("'/no/such/file.wav': cannot open"), std::string::npos);
   EXPECT_NE(error('x', "silence").find("unknown input side 'x'"), std::string::npos);
-  EXPECT_EQ(platform::InputSourceSpec('r'), "sine:600") << "a refused source changes nothing";
+  EXPECT_EQ(platform::InputSourceText('r'), "sine:600") << "a refused source changes nothing";
 
   // wav sources: channel choice, a mono file has no channel 1, looping.
   const auto path = std::filesystem::temp_directory_path() / ("osciloskop-src-" + std::to_string(::getpid()) + ".wav");
@@ -351,7 +351,7 @@ TEST(VirtualCardState, DescriptionAndFreshCard) {
   EXPECT_NE(d.find("0 runs started"), std::string::npos) << d;
   EXPECT_NE(d.find("r=sine:600 l=silence"), std::string::npos) << d;
   platform::ResetVirtualCard();
-  EXPECT_EQ(platform::InputSourceSpec('r'), "silence");
+  EXPECT_EQ(platform::InputSourceText('r'), "silence");
   EXPECT_EQ(TheVirtualCard().OutputFramesPlayed(), 0);
 }
 
