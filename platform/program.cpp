@@ -65,6 +65,8 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   qInstallMessageHandler(QtMessages);
   int qt_argc = 1;
   QApplication qt(qt_argc, argv);
+  // A blinking text cursor would make a screenshot depend on the real time.
+  if (options.headless) QApplication::setCursorFlashTime(0);
   if (std::string font_error = LoadUiFont(); !font_error.empty()) {
     std::fprintf(stderr, "osciloskop: %s\n", font_error.c_str());
     return 1;

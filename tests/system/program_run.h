@@ -1,0 +1,54 @@
+#pragma once
+// Runs the built program headless on a script and collects what it wrote.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace systemtest {
+
+struct RunResult {
+  int status = -1;
+  std::string err;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream f(path, std::ios::binary);
+  f << text;
+}
+
+// A fresh folder for one test's scripts and outputs.
+inline std::string TempDir() {
+  char templ[] = "/tmp/osciloskop-system-XXXXXX";
+  const char* d = mkdtemp(templ);
+  return d ? d : "/tmp";
+}
+
+// Runs the program with these arguments (already quoted as needed).
+inline RunResult RunProgram(const std::string& dir, const std::string& args) {
+  const std::string err_file = dir + "/stderr.txt";
+  const std::string cmd = std::string("'") + OSCILOSKOP_EXE + "' " + args + " 2>'" + err_file + "'";
+  RunResult r;
+  int raw = std::system(cmd.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.err = ReadFile(err_file);
+  return r;
+}
+
+inline RunResult RunScript(const std::string& dir, const std::string& script,
+                           const std::string& extra = {}) {
+  WriteFile(dir + "/script.txt", script);
+  return RunProgram(dir, "--headless --script='" + dir + "/script.txt' " + extra);
+}
+
+}  // namespace systemtest
