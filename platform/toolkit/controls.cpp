@@ -187,6 +187,7 @@ void TComboBox::SyncWidget() {
   }
   cb->setCurrentIndex(item_index_);
   if (editable_ || item_index_ < 0) cb->setEditText(QString::fromStdString(text_));
+  if (cb->lineEdit()) cb->lineEdit()->setCursorPosition(0);  // show the start of the text
 }
 
 std::string TComboBox::UserSelect(int index) {
