@@ -1,6 +1,7 @@
 // The seven sweep bands, the time axis and the amplitude scales.
 #include <array>
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 #include "instrument/Form1.h"
 
@@ -61,6 +62,17 @@ int ChooseBand(const TForm1& f) {
   return index >= 1 && index <= 7 ? index : 0;
 }
 
+// x with that many decimals, padded on the left to `width`. Always with a
+// point: the process locale (set from the environment by the toolkit) must
+// not turn the labels into "0,5".
+std::string Fixed(double x, int decimals, int width) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+  std::string s(buf, r.ptr);
+  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), ' ');
+  return s;
+}
+
 void DrawTimeAxis(TForm1& f, const AxisLabels& labels) {
   auto& c = f.Canvas;
   const int Hc = f.ClientHeight() / 2;
@@ -73,16 +85,14 @@ void DrawTimeAxis(TForm1& f, const AxisLabels& labels) {
     c.MoveTo(x, Hc + 2);
     c.LineTo(x, Hc - 2);
   }
-  char text[16];
   for (int k = 1; k <= 9; ++k) {
     const int x = nearest(unit * 2 * k * 9.73 + 55);
     c.MoveTo(x, Hc + 3);
     c.LineTo(x, Hc - 3);
     c.Pen.Width = 1;
-    if (labels.integer_step != 0)
-      std::snprintf(text, sizeof text, "%d", labels.integer_step * k);
-    else
-      std::snprintf(text, sizeof text, "%.1f", k * labels.decimal_step);
+    const std::string text = labels.integer_step != 0
+                                 ? Fixed(labels.integer_step * k, 0, 0)
+                                 : Fixed(k * labels.decimal_step, 1, 0);
     c.TextOut(nearest(unit * 2 * k * 9.73 + labels.label_dx), Hc + 5, text);
     c.TextOut(nearest(unit * 2 * 97.3 + labels.end_dx), Hc + labels.end_dy, labels.end_label);
   }
@@ -102,9 +112,7 @@ void RunTimeAxis(TForm1& f, int band) {
 }
 
 // k * step right-aligned in three characters, one decimal below 1.0.
-void ScaleText(char (&text)[16], int k, double step) {
-  std::snprintf(text, sizeof text, step >= 1.0 ? "%3.0f" : "%3.1f", k * step);
-}
+std::string ScaleText(int k, double step) { return Fixed(k * step, step >= 1.0 ? 0 : 1, 3); }
 
 }  // namespace
 
@@ -136,9 +144,8 @@ void TForm1::DrawAxes() {
   c.Pen.Width = 1;
   c.Pen.Color = platform::clYellow;
   c.Font.Color = platform::clYellow;
-  char text[16];
   for (int k = 1; k <= 10; ++k) {
-    ScaleText(text, k, RangeStepL);
+    const std::string text = ScaleText(k, RangeStepL);
     c.MoveTo(29, Hc - 20 * k);
     c.LineTo(32, Hc - 20 * k);
     c.TextOut(34, Hc - 20 * k - 7, text);
@@ -149,7 +156,7 @@ void TForm1::DrawAxes() {
   c.Font.Color = platform::clWhite;
   c.TextOut(34, Hc - 7, "ms");
   for (int k = 0; k <= 10; ++k) {
-    ScaleText(text, k, RangeStepR);
+    const std::string text = ScaleText(k, RangeStepR);
     c.MoveTo(24, Hc - 20 * k);
     c.LineTo(27, Hc - 20 * k);
     c.TextOut(0, Hc - 20 * k - 7, text);

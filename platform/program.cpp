@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -65,6 +66,8 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   qInstallMessageHandler(QtMessages);
   int qt_argc = 1;
   QApplication qt(qt_argc, argv);
+  // Readouts always use a decimal point, whatever the desktop's language.
+  std::setlocale(LC_NUMERIC, "C");
   // A blinking text cursor would make a screenshot depend on the real time.
   if (options.headless) QApplication::setCursorFlashTime(0);
   if (std::string font_error = LoadUiFont(); !font_error.empty()) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
   setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   qInstallMessageHandler(QuietQt);
   QApplication app(argc, argv);
+  // Readouts always use a decimal point, whatever the desktop's language.
+  std::setlocale(LC_NUMERIC, "C");
   if (std::string e = platform::LoadUiFont(); !e.empty()) {
     std::fprintf(stderr, "%s\n", e.c_str());
     return 1;
