@@ -1,6 +1,7 @@
 #include "instrument/Form1.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 #include <stdexcept>
 
@@ -11,7 +12,13 @@ namespace osciloskop {
 
 TForm1* Form1 = nullptr;
 
-int nearest(double x) { return static_cast<int>(std::nearbyint(x)); }
+int nearest(double x) {
+  // Beyond the integer range (or NaN) the nearest representable end is taken.
+  const double r = std::nearbyint(x);
+  if (!(r > -2147483648.0)) return std::numeric_limits<int>::min();
+  if (r >= 2147483647.0) return std::numeric_limits<int>::max();
+  return static_cast<int>(r);
+}
 
 TForm1::TForm1(platform::TComponent* AOwner) : TForm(AOwner) {}
 

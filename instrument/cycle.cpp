@@ -67,21 +67,27 @@ void TForm1::TrackBar1Change(TObject*) { TrackBar1->SetPosition(0); }
 void TForm1::FindTriggerR() {
   FindFirstNegativeR();
   const std::int32_t divisor = EnvelopeDivisorR;
-  // The envelope pass reads one past SampleCount; the arrays are larger
-  // than any sample count, so that entry exists (and holds what it holds).
+  // The envelope pass writes up to SampleCount inclusive, never past the array.
   const std::int32_t last = std::min(SampleCount, kSampleArraySize - 1);
   for (std::int32_t i = EdgeIndexR + 1; i <= last; ++i) {
-    if (SamplesR[i] < 0)
-      EnvelopeR[i] = static_cast<std::int32_t>(static_cast<double>(SamplesR[i]) / divisor +
-                                               EnvelopeR[i - 1] -
-                                               static_cast<double>(EnvelopeR[i - 1]) / divisor);
-    else
-      EnvelopeR[i] = 0;
+    const auto k = static_cast<std::size_t>(i);
+    if (SamplesR[k] >= 0) {
+      EnvelopeR[k] = 0;
+    } else if (divisor == 16) {
+      // s/16 + e - e/16 is exact in doubles, so it equals (s + 15e)/16 in
+      // integers, truncated toward zero alike.
+      EnvelopeR[k] = static_cast<std::int32_t>(
+          (static_cast<std::int64_t>(SamplesR[k]) + 15 * static_cast<std::int64_t>(EnvelopeR[k - 1])) / 16);
+    } else {
+      EnvelopeR[k] = static_cast<std::int32_t>(static_cast<double>(SamplesR[k]) / divisor +
+                                               EnvelopeR[k - 1] -
+                                               static_cast<double>(EnvelopeR[k - 1]) / divisor);
+    }
   }
-  // A search that would start at or past its bound ends at the sample count.
   std::int32_t c = EdgeIndexR + 1;
   if (c >= 20000) {
-    TraceStartR = static_cast<std::uint16_t>(std::max(0, std::min(SampleCount, 19998)));
+    // A search that would start at or past its bound ends at the sample count.
+    TraceStartR = static_cast<std::uint16_t>(std::max(0, std::min(SampleCount, 20000) - 2));
     return;
   }
   for (;;) {

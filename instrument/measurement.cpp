@@ -1,6 +1,9 @@
 // Channel measurement and the frequency and amplitude readouts.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "instrument/Form1.h"
 #include "instrument/sample_access.h"
@@ -8,6 +11,8 @@
 namespace osciloskop {
 
 namespace {
+
+constexpr std::size_t kNumberTextMax = 40;
 
 // One channel's share of the state, so that L and R run the same code.
 struct Channel {
@@ -29,23 +34,27 @@ struct Channel {
 
 void SplitChannel(const SampleArray& capture, std::int32_t sample_count, int first,
                   SampleArray& samples, std::uint16_t& cursor_out) {
-  long cursor = first;
-  std::int32_t i = 0;
-  do {
-    samples[static_cast<std::size_t>(i)] = At(capture, cursor);
-    cursor += 2;
-    ++i;
-  } while (i < sample_count && i < kSampleArraySize);
-  cursor_out = static_cast<std::uint16_t>(cursor);
+  // At least one entry; never more than the array holds. Entries whose
+  // capture index lies past the buffer read as 0.
+  const std::int32_t count = std::clamp(sample_count, 1, kSampleArraySize);
+  const std::int32_t inside = std::min(count, (kSampleArraySize - first + 1) / 2);
+  const std::int32_t* src = capture.data() + first;
+  std::int32_t* dst = samples.data();
+  for (std::int32_t i = 0; i < inside; ++i) dst[i] = src[2 * i];
+  std::fill(dst + inside, dst + count, 0);
+  cursor_out = static_cast<std::uint16_t>(first + 2L * count);
 }
 
 void FindPeak(const SampleArray& samples, std::int32_t sample_count, std::uint16_t& peak) {
-  std::int32_t i = 1;
-  do {
-    const std::int32_t x = std::abs(samples[static_cast<std::size_t>(i)]);
-    if (x >= peak) peak = static_cast<std::uint16_t>(x);
-    ++i;
-  } while (i < sample_count && i < kSampleArraySize);
+  // Index 0 is not looked at; index 1 is, even with fewer samples.
+  const std::int32_t end = std::clamp(sample_count, 2, kSampleArraySize);
+  std::uint32_t p = peak;
+  for (std::int32_t i = 1; i < end; ++i) {
+    const std::int32_t x = samples[static_cast<std::size_t>(i)];
+    const std::uint32_t a = x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
+    p = a >= p ? a : p;
+  }
+  peak = static_cast<std::uint16_t>(p);
 }
 
 // First index from 1 whose sample is positive (or negative); the envelope
@@ -64,15 +73,38 @@ void FindFirst(const SampleArray& samples, std::int32_t sample_count, std::uint1
 }
 
 void PositiveEnvelope(Channel& ch, std::int32_t sample_count) {
-  const double d = ch.divisor;
   const std::int32_t last = LastIndex(sample_count);
-  for (std::int32_t i = ch.edge + 1; i <= last; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    if (ch.samples[k] < 0)
-      ch.envelope[k] = 0;
+  const std::int32_t first = ch.edge + 1;
+  if (first > last) return;
+  std::int32_t* env = ch.envelope.data();
+  const std::int32_t* x = ch.samples.data();
+  if (ch.divisor == 16) {
+    // In doubles, s/16 + e - e/16 is exact: every term and the sum have at
+    // most 37 significant bits. It is therefore (s + 15e)/16 exactly, and
+    // integer division, which also truncates toward zero, gives the same
+    // value without the floating-point latency in the loop.
+    std::int64_t e = env[first - 1];
+    std::int32_t i = first;
+    // Only an envelope entry left by the trigger search can be negative.
+    for (; i <= last && e < 0; ++i) {
+      const std::int32_t s = x[i];
+      e = s < 0 ? 0 : (s + 15 * e) / 16;
+      env[i] = static_cast<std::int32_t>(e);
+    }
+    // From here on e >= 0, so the quotient is e + floor((s - e) / 16).
+    for (; i <= last; ++i) {
+      const std::int64_t s = x[i];
+      e = s < 0 ? 0 : e + ((s - e) >> 4);
+      env[i] = static_cast<std::int32_t>(e);
+    }
+    return;
+  }
+  const double d = ch.divisor;
+  for (std::int32_t i = first; i <= last; ++i) {
+    if (x[i] < 0)
+      env[i] = 0;
     else
-      ch.envelope[k] = static_cast<std::int32_t>(ch.samples[k] / d + ch.envelope[k - 1] -
-                                                 ch.envelope[k - 1] / d);
+      env[i] = static_cast<std::int32_t>(x[i] / d + env[i - 1] - env[i - 1] / d);
   }
 }
 
@@ -130,22 +162,32 @@ std::string Padded(long value, int width) {
 }  // namespace
 
 std::string TForm1::FormatAmplitude(double x, const char* small_unit, const char* large_unit) {
-  char buf[48];
+  // Rounded in floating point, so that no value can overflow an integer;
+  // the scratch text holds at most 40 characters.
+  char buf[kNumberTextMax + 1];
   if (x < 100)
-    std::snprintf(buf, sizeof buf, "%4.1f", nearest(10 * x) / 10.0);
+    std::snprintf(buf, sizeof buf, "%4.1f", std::nearbyint(10 * x) / 10.0);
   else if (x < 1000)
-    std::snprintf(buf, sizeof buf, "%4d", nearest(x));
+    std::snprintf(buf, sizeof buf, "%4.0f", std::nearbyint(x));
   else
-    std::snprintf(buf, sizeof buf, "%2.2f", nearest(x) / 1000.0);
-  NumberText = buf;
-  return NumberText + (x < 1000 ? small_unit : large_unit);
+    std::snprintf(buf, sizeof buf, "%2.2f", std::nearbyint(x) / 1000.0);
+  NumberText.assign(buf);
+  std::string text;
+  const char* unit = x < 1000 ? small_unit : large_unit;
+  text.reserve(NumberText.size() + std::strlen(unit));
+  text.append(NumberText).append(unit);
+  return text;
 }
 
 void TForm1::MeasureChannelL() {
   PeakAbsL = 0;
   SplitChannel(CaptureBuffer, SampleCount, 1, SamplesL, CaptureCursor);
   FindPeak(SamplesL, SampleCount, PeakAbsL);
-  Edit11->SetText("rmaxl =" + std::to_string(PeakAbsL) + "rmaxr =" + std::to_string(PeakAbsR));
+  // Built in one piece: the text itself is the only allocation.
+  char peaks[48];
+  const int n = std::snprintf(peaks, sizeof peaks, "rmaxl =%urmaxr =%u", unsigned{PeakAbsL},
+                              unsigned{PeakAbsR});
+  Edit11->SetText(std::string(peaks, static_cast<std::size_t>(n)));
   Edit4->SetColor(platform::clYellow);
   Edit12->SetColor(platform::clYellow);
   if (FixedReadoutL == 1) {
@@ -212,12 +254,22 @@ template <class FindFirstPositive, class MeasurePeriodFn>
 std::string ShowFrequency(Channel ch, std::int32_t sample_count, bool follow, std::int32_t gen,
                           FindFirstPositive find_first, MeasurePeriodFn measure,
                           bool& hide_warning) {
+  // The envelope depends only on the samples, the edge and the entry at the
+  // edge; when the fine pass finds them as the coarse pass left them, the
+  // pass would write the very values that are already there.
+  long built_edge = -1;
+  std::int32_t built_from = 0;
   auto pass = [&](std::uint16_t stride, std::uint16_t skip) {
     ch.stride = stride;
     ch.skip = skip;
     ch.divisor = 16;
     find_first();
-    PositiveEnvelope(ch, sample_count);
+    const std::int32_t from = ch.envelope[ch.edge];
+    if (ch.edge != built_edge || from != built_from) {
+      PositiveEnvelope(ch, sample_count);
+      built_edge = ch.edge;
+      built_from = from;
+    }
     measure();
     ch.frequency = follow ? gen : ch.measured;
   };

@@ -1,5 +1,6 @@
 // The oscilloscope screen: graticule, centre line and the two traces.
 #include <algorithm>
+#include <array>
 
 #include "instrument/Form1.h"
 #include "instrument/sample_access.h"
@@ -7,6 +8,34 @@
 namespace osciloskop {
 
 using platform::RGB;
+
+namespace {
+
+constexpr long kTracePoints = 1000;
+
+struct TracePoint {
+  int xR, xL, newL, newR, oldL, oldR;
+};
+
+// nearest() for pixel coordinates: adding and removing 1.5 * 2^52 rounds
+// to an integer in the current (to-nearest, halves-to-even) mode, as
+// nearbyint does, without a library call; larger values take nearest().
+inline int Nearest(double x) {
+  constexpr double kShift = 6755399441055744.0;
+  if (x > -1073741824.0 && x < 1073741824.0) return static_cast<int>((x + kShift) - kShift);
+  return nearest(x);
+}
+
+// A positive s becomes -min(s, limit), anything else 0: -clamp(s, 0, limit).
+// In blocks of 8, which the compiler turns into vector instructions.
+void KeepPositiveHalfWaves(std::int32_t* s, long n, std::int32_t limit) {
+  long i = 0;
+  for (; i + 8 <= n; i += 8)
+    for (int k = 0; k < 8; ++k) s[i + k] = -std::clamp(s[i + k], 0, limit);
+  for (; i < n; ++i) s[i] = -std::clamp(s[i], 0, limit);
+}
+
+}  // namespace
 
 void TForm1::DrawGraticule() {
   if (GridEnabled == 0) return;
@@ -54,10 +83,10 @@ void TForm1::RedrawScreen() {
 
   // Keep only the positive half-waves, drawn upwards and limited in height.
   const std::int32_t last = LastIndex(SampleCount);
-  for (std::int32_t i = EdgeIndexR + 1; i <= last; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    SamplesL[k] = SamplesL[k] > 0 ? -std::min(SamplesL[k], 10000) : 0;
-    SamplesR[k] = SamplesR[k] > 0 ? -std::min(SamplesR[k], 10100) : 0;
+  const long from = EdgeIndexR + 1;
+  if (from <= last) {
+    KeepPositiveHalfWaves(SamplesL.data() + from, last - from + 1, 10000);
+    KeepPositiveHalfWaves(SamplesR.data() + from, last - from + 1, 10100);
   }
 
   auto& c = Canvas;
@@ -74,31 +103,56 @@ void TForm1::RedrawScreen() {
   const double gainL = TraceGainL * RangeGainL;
   const double gainR = TraceGainR * RangeGainR;
   const long spp = SamplesPerPoint;
-  auto xR = [&](long j) { return nearest((j - 1) * SweepStep + 55); };
-  auto xL = [&](long j) { return nearest((j - TraceShift) * SweepStep + 55); };
-  auto newL = [&](long j) { return nearest(half + At(SamplesL, TraceStartR + j * spp) * gainL); };
-  auto newR = [&](long j) { return nearest(half + At(SamplesR, TraceStartR + j * spp) * gainR); };
-  auto oldL = [&](long j) { return nearest(Hc + At(PrevTraceL, j * spp) * gainL); };
-  auto oldR = [&](long j) { return nearest(Hc + At(PrevTraceR, j * spp) * gainR); };
-  // Erasing and drawing alternate segment by segment.
-  for (long p = 2; p <= 1000; ++p) {
-    c.Pen.Color = platform::clBlack;
-    c.MoveTo(xR(p - 1), oldR(p - 1));
-    c.LineTo(xR(p), oldR(p));
-    c.MoveTo(xL(p - 1), oldL(p - 1));
-    c.LineTo(xL(p), oldL(p));
-    c.Pen.Color = platform::clYellow;
-    c.MoveTo(xL(p - 1), newL(p - 1));
-    c.LineTo(xL(p), newL(p));
-    c.Pen.Color = platform::clAqua;
-    c.MoveTo(xR(p - 1), newR(p - 1));
-    c.LineTo(xR(p), newR(p));
+  // Every point once: x of both traces, y of the new and the previous ones.
+  // Index j = 1..1000.
+  std::array<TracePoint, kTracePoints + 1> pt;
+  for (long j = 1; j <= kTracePoints; ++j) {
+    TracePoint& q = pt[static_cast<std::size_t>(j)];
+    q.xR = Nearest((j - 1) * SweepStep + 55);
+    q.xL = Nearest((j - TraceShift) * SweepStep + 55);
+    q.newL = Nearest(half + At(SamplesL, TraceStartR + j * spp) * gainL);
+    q.newR = Nearest(half + At(SamplesR, TraceStartR + j * spp) * gainR);
+    q.oldL = Nearest(Hc + At(PrevTraceL, j * spp) * gainL);
+    q.oldR = Nearest(Hc + At(PrevTraceR, j * spp) * gainR);
   }
+  // A segment whose ends both lie left or right of the client area has no
+  // pixel in it (a wide pen reaches one column further right), so it is
+  // left out; the canvas would discard all of it.
+  auto hidden = [W](int x0, int x1) {
+    return (x0 >= W && x1 >= W) || (x0 < -1 && x1 < -1);
+  };
+  auto segment = [&](int x0, int y0, int x1, int y1) {
+    if (hidden(x0, x1)) return;
+    c.MoveTo(x0, y0);
+    c.LineTo(x1, y1);
+  };
+  // Erasing and drawing alternate segment by segment.
+  for (std::size_t p = 2; p <= kTracePoints; ++p) {
+    const TracePoint& a = pt[p - 1];
+    const TracePoint& b = pt[p];
+    c.Pen.Color = platform::clBlack;
+    segment(a.xR, a.oldR, b.xR, b.oldR);
+    segment(a.xL, a.oldL, b.xL, b.oldL);
+    c.Pen.Color = platform::clYellow;
+    segment(a.xL, a.newL, b.xL, b.newL);
+    c.Pen.Color = platform::clAqua;
+    segment(a.xR, a.newR, b.xR, b.newR);
+  }
+  // The pen ends where the last segment ends, drawn or not.
+  c.MoveTo(pt[kTracePoints].xR, pt[kTracePoints].newR);
 
-  const std::int32_t copy_last = std::min(SampleCount, kSampleArraySize - 1);
-  for (std::int32_t k = 1; k <= copy_last; ++k) {
-    PrevTraceL[static_cast<std::size_t>(k)] = At(SamplesL, TraceStartR + k);
-    PrevTraceR[static_cast<std::size_t>(k)] = At(SamplesR, TraceStartR + k);
+  // The entries from the trigger point on, for the next update's erasing.
+  const long copy_last = std::min<long>(SampleCount, kSampleArraySize - 1);
+  const long inside = std::min<long>(copy_last, kSampleArraySize - 1 - TraceStartR);
+  if (inside >= 1) {
+    std::copy_n(SamplesL.begin() + TraceStartR + 1, inside, PrevTraceL.begin() + 1);
+    std::copy_n(SamplesR.begin() + TraceStartR + 1, inside, PrevTraceR.begin() + 1);
+  }
+  // Entries past the arrays read as 0.
+  const long zero_from = std::max(inside + 1, 1L);
+  if (zero_from <= copy_last) {
+    std::fill(PrevTraceL.begin() + zero_from, PrevTraceL.begin() + copy_last + 1, 0);
+    std::fill(PrevTraceR.begin() + zero_from, PrevTraceR.begin() + copy_last + 1, 0);
   }
   c.Pen.Width = 1;
 }

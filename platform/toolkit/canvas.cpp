@@ -129,6 +129,22 @@ void TCanvas::Line1(int x0, int y0, int x1, int y1, std::uint32_t rgb) {
     hi = std::min(hi, major0 + 1);
   }
   if (lo >= hi) return;
+  // The minor coordinate runs from minor0 to minor0 +- minor_len; a line
+  // wholly above, below, left or right of the image has nothing to draw.
+  const long long minor_end = minor0 + minor_step * minor_len;
+  if (std::max(minor0, minor_end) < 0 || std::min(minor0, minor_end) >= minor_limit) return;
+  if (minor_len == 0) {
+    // Horizontal or vertical: one run of pixels, no rounding to carry.
+    const long long first = step > 0 ? major0 + lo : major0 - (hi - 1);
+    const long long count = hi - lo;
+    if (xmajor) {
+      std::fill_n(bits_ + minor0 * stride_ + first, count, rgb);
+    } else {
+      std::uint32_t* q = bits_ + first * stride_ + minor0;
+      for (long long i = 0; i < count; ++i, q += stride_) *q = rgb;
+    }
+    return;
+  }
   long long off = detail::RoundDiv(lo * minor_len, len);
   long long rem = 2 * lo * minor_len + len - off * 2 * len;  // 0 <= rem < 2*len
   long long major = major0 + step * lo;

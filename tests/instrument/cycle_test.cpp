@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "audio/AudioIn.h"
@@ -162,6 +163,16 @@ TEST_F(Cycle, PeriodicModeRedrawsEveryStepSingleShotOnlyMeasures) {
   Run(0.005);
   EXPECT_EQ(form->ComboBox4->ItemIndex(), 0) << "no redraw in single-shot mode";
   EXPECT_EQ(form->Canvas.Generation(), generation) << "nothing drawn";
+}
+
+TEST(Nearest, RoundsHalvesToEvenAndStaysInRange) {
+  EXPECT_EQ(nearest(2.5), 2);
+  EXPECT_EQ(nearest(3.5), 4);
+  EXPECT_EQ(nearest(-2.5), -2);
+  EXPECT_EQ(nearest(263.5), 264);
+  EXPECT_EQ(nearest(1e12), std::numeric_limits<int>::max());
+  EXPECT_EQ(nearest(-1e12), std::numeric_limits<int>::min());
+  EXPECT_EQ(nearest(std::nan("")), std::numeric_limits<int>::min());
 }
 
 }  // namespace

@@ -1,0 +1,129 @@
+// One periodic idle step of the instrument, with a full buffer of 600 Hz on
+// both channels at the standard client size, against a floor measured in the
+// same run: copying one buffer's samples and filling the client image once.
+// Prints the medians and their ratio (step / floor).
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "instrument/Form1.h"
+#include "platform/core/timebase.h"
+#include "platform/options.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/fonts.h"
+#include "platform/toolkit/headless.h"
+#include "platform/wave/virtual_card.h"
+
+namespace {
+
+using osciloskop::TForm1;
+
+TForm1* g_form = nullptr;
+platform::TApplication* g_app = nullptr;
+
+void IdleStep(benchmark::State& state) {
+  TForm1& f = *g_form;
+  for (auto _ : state) {
+    bool done = true;
+    f.MyIdleEvent(nullptr, done);
+    benchmark::DoNotOptimize(done);
+  }
+  state.counters["samples"] = f.SampleCount;
+}
+
+void Floor(benchmark::State& state) {
+  TForm1& f = *g_form;
+  static osciloskop::SampleArray scratch{};
+  for (auto _ : state) {
+    std::copy_n(f.CaptureBuffer.begin(), 22050, scratch.begin());
+    benchmark::ClobberMemory();
+    f.Canvas.FillAll(platform::clBlack);
+    benchmark::DoNotOptimize(f.Canvas.PixelRGB(0, 0));
+  }
+}
+
+// Keeps the medians of the repetitions for the ratio.
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+        medians[r.run_name.function_name] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> medians;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::string runtime = "/tmp/osciloskop-bench-runtime-" + std::to_string(getuid());
+  mkdir(runtime.c_str(), 0700);
+  chmod(runtime.c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  int qt_argc = 1;
+  QApplication qt(qt_argc, argv);
+  if (std::string e = platform::LoadUiFont(); !e.empty()) {
+    std::fprintf(stderr, "%s\n", e.c_str());
+    return 1;
+  }
+
+  // The instrument as a headless run has it: virtual clock and card.
+  platform::UseVirtualClock(true);
+  platform::ResetVirtualCard();
+  platform::PlatformOptions options;
+  options.headless = true;
+  options.script = "(bench)";
+  auto app = std::make_unique<platform::TApplication>(options);
+  app->CreateForm(osciloskop::Form1);
+  g_form = osciloskop::Form1;
+  g_app = app.get();
+  platform::TheVirtualCard().SetInputSource('r', "sine:600:16000");
+  platform::TheVirtualCard().SetInputSource('l', "sine:600:16000");
+  platform::RunFor(*app, 1.3);  // a buffer captured, ranges and sweep band in force
+  if (g_form->SampleCount != 22050 || g_form->ClientWidth() != 792 ||
+      g_form->ClientHeight() != 526) {
+    std::fprintf(stderr, "unexpected set-up: %d samples, client %dx%d\n", g_form->SampleCount,
+                 g_form->ClientWidth(), g_form->ClientHeight());
+    return 1;
+  }
+
+  benchmark::RegisterBenchmark("IdleStep", IdleStep)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Floor", Floor)->Unit(benchmark::kMicrosecond);
+  // Repetitions by default, so that medians exist; the command line may override.
+  std::vector<char*> args(argv, argv + argc);
+  std::string reps = "--benchmark_repetitions=15";
+  std::string only_aggregates = "--benchmark_report_aggregates_only=true";
+  bool has_reps = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) has_reps = true;
+  if (!has_reps) {
+    args.push_back(reps.data());
+    args.push_back(only_aggregates.data());
+  }
+  int bargc = static_cast<int>(args.size());
+  benchmark::Initialize(&bargc, args.data());
+  MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  const auto step = reporter.medians.find("IdleStep");
+  const auto floor = reporter.medians.find("Floor");
+  if (step != reporter.medians.end() && floor != reporter.medians.end() && floor->second > 0) {
+    std::printf("idle step median %.1f us, floor median %.1f us, ratio %.2f (targets: <= 300 us, <= 4)\n",
+                step->second, floor->second, step->second / floor->second);
+  }
+  app.reset();
+  platform::ResetVirtualCard();
+  return 0;
+}
