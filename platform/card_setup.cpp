@@ -1,28 +1,95 @@
 #include "platform/card_setup.h"
 
+#include <cstdio>
+#include <memory>
+
+#include "platform/alsa_volume.h"
 #include "platform/options.h"
 #include "platform/toolkit/headless.h"
 #include "platform/toolkit/json.h"
 #include "platform/volume.h"
+#include "platform/wave/alsa_backend.h"
 #include "platform/wave/virtual_card.h"
 
 namespace platform {
 
+namespace {
+
+// The real card's backends, while --card=alsa is in use.
+struct AlsaCard {
+  std::unique_ptr<AlsaWaveBackend> wave;
+  std::unique_ptr<AlsaVolumeBackend> volume;
+};
+
+AlsaCard& Alsa() {
+  static AlsaCard card;
+  return card;
+}
+
+void Warn(const std::string& text) { std::fprintf(stderr, "osciloskop: %s\n", text.c_str()); }
+
+std::string SetUpAlsa(const PlatformOptions& options) {
+  // These drive the virtual card only; silently ignoring them would mislead.
+  if (options.signal_r != PlatformOptions{}.signal_r)
+    return "--signal-r sets a virtual card input; it cannot be combined with --card=" +
+           options.card;
+  if (options.signal_l != PlatformOptions{}.signal_l)
+    return "--signal-l sets a virtual card input; it cannot be combined with --card=" +
+           options.card;
+  if (!options.output_wav.empty())
+    return "--output-wav captures the virtual card's output; it cannot be combined with --card=" +
+           options.card;
+
+  AlsaCard& card = Alsa();
+  const std::string device = AlsaDeviceFromCardOption(options.card);
+  card.wave = std::make_unique<AlsaWaveBackend>(device);
+  card.wave->SetErrorLog(Warn);
+  card.volume = std::make_unique<AlsaVolumeBackend>(AlsaMixerForPcm(device));
+  if (!card.volume->IsOpen())
+    Warn(card.volume->OpenError() + " (the volumes are neither read nor restored)");
+  SetWaveBackend(card.wave.get());
+  SetVolumeBackend(card.volume.get());
+
+  AddDumpSection("card", [](JsonWriter& w) {
+    AlsaCard& c = Alsa();
+    w.Value("name", "alsa");
+    if (!c.wave) return;
+    w.Value("device", c.wave->DeviceName());
+    w.Value("openStreams", static_cast<std::int64_t>(c.wave->OpenStreams()));
+    w.Value("state", c.wave->Describe());
+    w.Value("lastError", c.wave->LastError());
+    if (c.volume) w.Value("mixer", c.volume->MixerDevice());
+  });
+  AddDumpSection("volumes", [](JsonWriter& w) {
+    // -1 where the card has no such volume.
+    auto value = [](int d) -> std::int64_t {
+      DWORD v = 0;
+      AlsaCard& c = Alsa();
+      if (!c.volume || c.volume->Get(d, &v) != MMSYSERR_NOERROR) return -1;
+      return static_cast<std::int64_t>(v);
+    };
+    w.Value("waveOut", value(0));
+    for (int d = 1; d <= 5; ++d) w.Value("aux" + std::to_string(d), value(d));
+  });
+  return {};
+}
+
+}  // namespace
+
 std::string SetUpCard(const PlatformOptions& options) {
-  if (options.card != "virtual")
-    return "--card=" + options.card +
-           ": this build drives only the virtual card; run without --card (or --card=virtual)";
+  if (options.card != "virtual") return SetUpAlsa(options);
   VirtualCard& card = TheVirtualCard();
   if (auto e = card.SetInputSource('r', options.signal_r); !e.empty()) return "--signal-r: " + e;
   if (auto e = card.SetInputSource('l', options.signal_l); !e.empty()) return "--signal-l: " + e;
   if (!options.output_wav.empty())
     if (auto e = card.CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
 
-  SetSignalHandler([](char side, const std::string& spec) {
-    return TheVirtualCard().SetInputSource(side, spec);
+  SetSignalHandler([](char side, const std::string& source) {
+    return TheVirtualCard().SetInputSource(side, source);
   });
   AddDumpSection("card", [](JsonWriter& w) {
     VirtualCard& c = TheVirtualCard();
+    w.Value("name", "virtual");
     w.Value("outputFramesPlayed", c.OutputFramesPlayed());
     w.Value("inputRunsStarted", c.InputRunsStarted());
     w.Value("signalR", c.InputSourceText('r'));
@@ -38,6 +105,14 @@ std::string SetUpCard(const PlatformOptions& options) {
 
 int FinishCard(int status) {
   TheVirtualCard().StopCapture();
+  AlsaCard& alsa = Alsa();
+  if (alsa.wave || alsa.volume) {
+    // Joined here, while the message queue the threads post to still lives.
+    SetWaveBackend(nullptr);
+    SetVolumeBackend(nullptr);
+    alsa.wave.reset();
+    alsa.volume.reset();
+  }
   return status;
 }
 
