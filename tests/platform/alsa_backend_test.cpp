@@ -1,5 +1,6 @@
 // The ALSA backends through the real wave and volume calls. The streams run
 // on ALSA's "null" PCM, which needs no hardware; every wait is bounded.
+#include "tests/platform/wave_test_records.h"
 #include "platform/wave/alsa_backend.h"
 
 #include <gtest/gtest.h>
@@ -25,30 +26,11 @@ namespace {
 
 using platform::AlsaWaveBackend;
 using platform::WaveDir;
+using wavetest::kWindowFlags;
+using wavetest::Pcm;
 
 constexpr const char* kMissing = "osciloskop_no_such_device";
-constexpr DWORD kWindowFlags = CALLBACK_WINDOW | WAVE_ALLOWSYNC;
-
-WAVEFORMATEX Pcm(int channels, int rate, int bits) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = static_cast<WORD>(channels);
-  f.nSamplesPerSec = static_cast<DWORD>(rate);
-  f.wBitsPerSample = static_cast<WORD>(bits);
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
-  return f;
-}
-
-struct Buffer {
-  explicit Buffer(std::size_t n, char fill = 0) : bytes(n, fill) {
-    std::memset(&hdr, 0, sizeof hdr);
-    hdr.lpData = bytes.data();
-    hdr.dwBufferLength = static_cast<DWORD>(n);
-  }
-  std::vector<char> bytes;
-  WAVEHDR hdr;
-};
+using wavetest::Buffer;
 
 // A hidden window that records what it is sent.
 class Recorder : public platform::TWinControl {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/wave_test_records.h"
 #include "platform/wave/mmsystem.h"
 #include "tests/platform/wave_test_clock.h"
 
@@ -14,28 +15,9 @@ using wavetest::DeviceTime;
 using wavetest::MessageLog;
 using wavetest::Ms;
 
-WAVEFORMATEX Pcm(int channels, int rate, int bits) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = static_cast<WORD>(channels);
-  f.nSamplesPerSec = static_cast<DWORD>(rate);
-  f.wBitsPerSample = static_cast<WORD>(bits);
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
-  return f;
-}
-
-constexpr DWORD kWindowFlags = CALLBACK_WINDOW | WAVE_ALLOWSYNC;
-
-struct Buffer {
-  explicit Buffer(std::size_t n) : bytes(n) {
-    std::memset(&hdr, 0, sizeof hdr);
-    hdr.lpData = bytes.data();
-    hdr.dwBufferLength = static_cast<DWORD>(n);
-  }
-  std::vector<char> bytes;
-  WAVEHDR hdr;
-};
+using wavetest::Buffer;
+using wavetest::kWindowFlags;
+using wavetest::Pcm;
 
 TEST(WaveApi, OpenChecksArgumentsFormatAndSharing) {
   DeviceTime time;

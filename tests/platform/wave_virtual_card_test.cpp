@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/wave_test_records.h"
 #include "platform/wave/frame_grid.h"
 #include "platform/wave/mmsystem.h"
 #include "platform/wave/wav_file.h"
@@ -18,36 +19,15 @@ namespace {
 using platform::FrameTime;
 using platform::TheVirtualCard;
 using platform::WaveDir;
+using wavetest::kWindowFlags;
+using wavetest::Pcm;
 using wavetest::DeviceTime;
 using wavetest::MessageLog;
 using wavetest::Ms;
 
-constexpr DWORD kWindowFlags = CALLBACK_WINDOW | WAVE_ALLOWSYNC;
-
-WAVEFORMATEX Pcm(int channels, int rate, int bits) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = static_cast<WORD>(channels);
-  f.nSamplesPerSec = static_cast<DWORD>(rate);
-  f.wBitsPerSample = static_cast<WORD>(bits);
-  f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
-  return f;
-}
-
-struct Buffer {
-  explicit Buffer(std::size_t n) : bytes(n, '\x5A') {
-    std::memset(&hdr, 0, sizeof hdr);
-    hdr.lpData = bytes.data();
-    hdr.dwBufferLength = static_cast<DWORD>(n);
-  }
-  std::int16_t Sample(std::size_t i) const {
-    std::int16_t s;
-    std::memcpy(&s, bytes.data() + 2 * i, 2);
-    return s;
-  }
-  std::vector<char> bytes;
-  WAVEHDR hdr;
+// Blocks start filled with a pattern, so bytes nobody wrote show.
+struct Buffer : wavetest::Buffer {
+  explicit Buffer(std::size_t n) : wavetest::Buffer(n, '\x5A') {}
 };
 
 // An input device with `count` buffers of `bytes` queued, not yet started.
