@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/alsa_volume.h"
+#include "platform/card/alsa/alsa_volume.h"
+#include "platform/card/alsa/alsa_wave_backend.h"
 #include "platform/options.h"
 #include "platform/toolkit/headless.h"
 #include "platform/toolkit/json.h"
 #include "platform/volume.h"
-#include "platform/wave/alsa_backend.h"
 #include "platform/wave/virtual_card.h"
 
 namespace platform {
@@ -45,18 +45,39 @@ std::string SetUpAlsa(const PlatformOptions& options) {
   card.wave = std::make_unique<AlsaWaveBackend>(device);
   card.wave->SetErrorLog(Warn);
   card.volume = std::make_unique<AlsaVolumeBackend>(AlsaMixerForPcm(device));
+  card.volume->SetErrorLog(Warn);
   if (!card.volume->IsOpen())
     Warn(card.volume->OpenError() + " (the volumes are neither read nor restored)");
   SetWaveBackend(card.wave.get());
   SetVolumeBackend(card.volume.get());
 
+  // A script drives a real card's inputs no more than a user could.
+  SetSignalHandler([device](char, const std::string&) {
+    return "signal: the inputs of --card=alsa:" + device +
+           " are the sound card's own; 'signal' drives only the virtual card";
+  });
   AddDumpSection("card", [](JsonWriter& w) {
     AlsaCard& c = Alsa();
     w.Value("name", "alsa");
     if (!c.wave) return;
     w.Value("device", c.wave->DeviceName());
     w.Value("openStreams", static_cast<std::int64_t>(c.wave->OpenStreams()));
-    w.Value("state", c.wave->Describe());
+    for (WaveDir dir : {WaveDir::In, WaveDir::Out}) {
+      const AlsaPcmCounters& n = c.wave->Counters(dir);
+      const PcmGeometry g = c.wave->Geometry(dir);
+      w.BeginObject(dir == WaveDir::In ? "capture" : "playback");
+      w.Value("state", c.wave->Describe(dir));
+      w.Value("pcmOpens", static_cast<std::int64_t>(n.opens.load()));
+      w.Value("xruns", static_cast<std::int64_t>(n.xruns.load()));
+      w.Value("recovered", static_cast<std::int64_t>(n.recovered.load()));
+      w.Value("failures", static_cast<std::int64_t>(n.failures.load()));
+      w.Value("frames", n.frames.load());
+      w.Value(dir == WaveDir::In ? "framesLost" : "framesBridged",
+              dir == WaveDir::In ? n.framesLost.load() : n.framesBridged.load());
+      w.Value("ringFrames", static_cast<std::int64_t>(g.ring));
+      w.Value("periodFrames", static_cast<std::int64_t>(g.period));
+      w.EndObject();
+    }
     w.Value("lastError", c.wave->LastError());
     if (c.volume) w.Value("mixer", c.volume->MixerDevice());
   });

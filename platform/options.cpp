@@ -68,10 +68,6 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
     error = "--script is only for a headless run (add --headless)";
     return false;
   }
-  if (out.headless && out.card != "virtual") {
-    error = "a headless run uses the virtual card; --card=" + out.card + " cannot be combined with --headless";
-    return false;
-  }
   return true;
 }
 

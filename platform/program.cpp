@@ -74,7 +74,8 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr, "osciloskop: %s\n", font_error.c_str());
     return 1;
   }
-  UseVirtualClock(options.headless);
+  // A real card keeps real time, headless or not.
+  UseVirtualClock(options.headless && options.card == "virtual");
   if (std::string card_error = SetUpCard(options); !card_error.empty()) {
     std::fprintf(stderr, "osciloskop: %s\n", card_error.c_str());
     return 2;

@@ -61,6 +61,14 @@ bool TApplication::Step() {
   return done;
 }
 
+void TApplication::WaitForMessages(std::int64_t timeout_ns) {
+  if (timeout_ns <= 0) return;
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.start(static_cast<int>(std::max<std::int64_t>(1, timeout_ns / 1'000'000)));
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 int TApplication::Run() {
   if (Headless()) return RunScript(*this, options_->script);
   QTimer wake;

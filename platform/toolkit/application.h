@@ -2,6 +2,7 @@
 // The application object: the idle callback with its Done flag, the message
 // loop and the error display. In a GUI run the loop runs on real time; in a
 // headless run the script runner drives the same steps on the virtual clock.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,6 +44,8 @@ class TApplication final : public TComponent {
   // posted messages and window events, then the idle handler. Returns the
   // handler's Done (true when no handler is installed).
   bool Step();
+  // Waits at most `timeout` for a message or window event (real time only).
+  void WaitForMessages(std::int64_t timeout_ns);
 
   // The toolkit's error display: a message box, or stderr in a headless run.
   void ShowException(const std::string& message);

@@ -101,7 +101,27 @@ void AdvanceFor(TApplication& app, Nanos duration, Nanos quantum) {
   }
 }
 
-void Runner::Wait(Nanos duration) { AdvanceFor(app_, duration, quantum_); }
+// On a real card time is the wall clock's: the steps run as they come, an
+// idle step that wants to run again waits one quantum for messages first
+// (so a script does not spin a core), and device events are awaited.
+void WaitRealTime(TApplication& app, Nanos duration, Nanos quantum) {
+  const Nanos target = DeviceClock().Now() + duration;
+  while (!app.Terminated()) {
+    const bool done = app.Step();
+    const Nanos now = DeviceClock().Now();
+    if (now >= target) break;
+    Nanos until = done ? target : std::min(target, now + quantum);
+    if (auto next = DeviceScheduler().NextTime()) until = std::min(until, std::max(*next, now));
+    app.WaitForMessages(until - now);
+  }
+}
+
+void Runner::Wait(Nanos duration) {
+  if (TheVirtualClock() == nullptr)
+    WaitRealTime(app_, duration, quantum_);
+  else
+    AdvanceFor(app_, duration, quantum_);
+}
 
 void WriteFileOrThrow(const std::string& path, const std::string& data) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

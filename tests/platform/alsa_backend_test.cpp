@@ -1,7 +1,9 @@
 // The ALSA backends through the real wave and volume calls. The streams run
-// on ALSA's "null" PCM, which needs no hardware; every wait is bounded.
+// on ALSA's "null" PCM, which needs no hardware and runs at the frame rate
+// here (the device threads never run ahead of the clock); every wait is
+// bounded.
 #include "tests/platform/wave_test_records.h"
-#include "platform/wave/alsa_backend.h"
+#include "platform/card/alsa/alsa_wave_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +11,12 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/alsa_volume.h"
+#include "platform/card/alsa/alsa_volume.h"
 #include "platform/card_setup.h"
 #include "platform/options.h"
 #include "platform/toolkit/messages.h"
@@ -93,6 +96,10 @@ class AlsaNullPcm : public ::testing::Test {
     if (!NullPcmUsable()) GTEST_SKIP() << "ALSA's \"null\" PCM cannot be opened on this machine";
     platform::DispatchPostedMessages();
     platform::SetWaveBackend(&backend_);
+    backend_.SetErrorLog([this](const std::string& s) {
+      std::lock_guard lock(log_mutex_);
+      logged_.push_back(s);
+    });
   }
   void TearDown() override {
     platform::SetWaveBackend(nullptr);
@@ -110,8 +117,19 @@ class AlsaNullPcm : public ::testing::Test {
     return in;
   }
 
+  std::int64_t Frames(WaveDir dir) const { return backend_.Counters(dir).frames; }
+
   AlsaWaveBackend backend_{"null"};
   Recorder win_;
+  // What the backend told, from whichever thread.
+  std::vector<std::string> Logged() {
+    std::lock_guard lock(log_mutex_);
+    return logged_;
+  }
+
+ private:
+  std::mutex log_mutex_;
+  std::vector<std::string> logged_;
 };
 
 TEST_F(AlsaNullPcm, PlaybackReturnsEveryBufferInWriteOrder) {
@@ -135,9 +153,8 @@ TEST_F(AlsaNullPcm, PlaybackReturnsEveryBufferInWriteOrder) {
     EXPECT_TRUE(b.hdr.dwFlags & WHDR_PREPARED);
     EXPECT_EQ(waveOutUnprepareHeader(out, &b.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
-  EXPECT_EQ(backend_.FramesTransferred(Raw(out)), 4 * 22000 / f.nBlockAlign);
-
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(Frames(WaveDir::Out), 4 * 22000 / f.nBlockAlign);
   EXPECT_EQ(backend_.OpenStreams(), 0u);
   platform::DispatchPostedMessages();
   std::vector<UINT> msgs = win_.Messages();
@@ -171,8 +188,8 @@ TEST_F(AlsaNullPcm, OutputRequeuedFromItsDoneMessagesKeepsOrder) {
   }));
   auto done = win_.Headers(MM_WOM_DONE);
   for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], &bufs[i % 4].hdr) << i;
-  EXPECT_EQ(backend_.FramesTransferred(Raw(out)), std::int64_t{kWrites} * 4096 / f.nBlockAlign);
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(Frames(WaveDir::Out), std::int64_t{kWrites} * 4096 / f.nBlockAlign);
 }
 
 TEST_F(AlsaNullPcm, CaptureRecordsOnlyAfterStart) {
@@ -225,7 +242,6 @@ TEST_F(AlsaNullPcm, EightBitStreamsCountFramesOfTheirOwnSize) {
   ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
   ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WIM_DATA) == 1; }));
   EXPECT_EQ(b.hdr.dwBytesRecorded, 1000u);
-  EXPECT_EQ(backend_.FramesTransferred(Raw(in)), 500);
   EXPECT_EQ(waveInReset(in), MMSYSERR_NOERROR);
   EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
 }
@@ -278,7 +294,7 @@ TEST_F(AlsaNullPcm, PausedOutputHoldsItsBuffersUntilRestartOrReset) {
   ASSERT_EQ(waveOutWrite(out, &b.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   Settle();
   EXPECT_EQ(win_.Count(MM_WOM_DONE), 0);
-  EXPECT_EQ(backend_.FramesTransferred(Raw(out)), 0);
+  EXPECT_EQ(Frames(WaveDir::Out), 0);
   ASSERT_EQ(waveOutRestart(out), MMSYSERR_NOERROR);
   ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WOM_DONE) == 2; }));
   EXPECT_EQ(win_.Headers(MM_WOM_DONE), (std::vector<WAVEHDR*>{&a.hdr, &b.hdr}));
@@ -290,8 +306,8 @@ TEST_F(AlsaNullPcm, PausedOutputHoldsItsBuffersUntilRestartOrReset) {
   ASSERT_EQ(waveOutReset(out), MMSYSERR_NOERROR);
   EXPECT_TRUE(c.hdr.dwFlags & WHDR_DONE);
   EXPECT_FALSE(c.hdr.dwFlags & WHDR_INQUEUE);
-  EXPECT_EQ(backend_.FramesTransferred(Raw(out)), 2 * 1000);
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(Frames(WaveDir::Out), 2 * 1000);
   platform::DispatchPostedMessages();
   EXPECT_EQ(win_.Count(MM_WOM_DONE), 3);
   EXPECT_EQ(win_.Messages().back(), MM_WOM_CLOSE);
@@ -304,8 +320,8 @@ TEST_F(AlsaNullPcm, XrunIsRecoveredAndTheStreamGoesOn) {
   ASSERT_NE(out, nullptr);
   ASSERT_NE(in, nullptr);
   Buffer a(2000), b(4000);
-  backend_.InjectTransferError(Raw(out), -EPIPE);
-  backend_.InjectTransferError(Raw(in), -EPIPE);
+  backend_.InjectTransferError(WaveDir::Out, -EPIPE);
+  backend_.InjectTransferError(WaveDir::In, -EPIPE);
   ASSERT_EQ(waveOutPrepareHeader(out, &a.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   ASSERT_EQ(waveOutWrite(out, &a.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   ASSERT_EQ(waveInPrepareHeader(in, &b.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
@@ -313,53 +329,85 @@ TEST_F(AlsaNullPcm, XrunIsRecoveredAndTheStreamGoesOn) {
   ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
   ASSERT_TRUE(
       WaitFor([&] { return win_.Count(MM_WOM_DONE) == 1 && win_.Count(MM_WIM_DATA) == 1; }));
-  EXPECT_EQ(backend_.XrunsRecovered(Raw(out)), 1);
-  EXPECT_EQ(backend_.XrunsRecovered(Raw(in)), 1);
+  for (WaveDir d : {WaveDir::Out, WaveDir::In}) {
+    EXPECT_EQ(backend_.Counters(d).xruns, 1);
+    EXPECT_EQ(backend_.Counters(d).recovered, 1);
+    EXPECT_EQ(backend_.Counters(d).failures, 0);
+    EXPECT_EQ(backend_.Counters(d).opens, 1);
+  }
   EXPECT_EQ(b.hdr.dwBytesRecorded, 4000u);
-  EXPECT_EQ(backend_.FramesTransferred(Raw(out)), 1000);
   EXPECT_EQ(platform::ActiveWaveBackend().Check(WaveDir::Out, Raw(out)), MMSYSERR_NOERROR);
   EXPECT_EQ(waveInReset(in), MMSYSERR_NOERROR);
   EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(Frames(WaveDir::Out), 1000);
   EXPECT_TRUE(backend_.LastError().empty()) << backend_.LastError();
+  // The first xrun of each direction is told, naming the device.
+  ASSERT_EQ(Logged().size(), 2u);
+  for (const std::string& line : Logged()) EXPECT_NE(line.find("'null'"), std::string::npos) << line;
 }
 
-TEST_F(AlsaNullPcm, DeviceThatFailsReturnsItsBuffersAndAnswersNoDriver) {
+TEST_F(AlsaNullPcm, LostDeviceFailsCaptureBridgesPlaybackAndComesBack) {
   HWAVEIN in = OpenIn(Pcm(2, 44100, 16));
   HWAVEOUT out = OpenOut(Pcm(1, 44100, 16));
   ASSERT_NE(in, nullptr);
   ASSERT_NE(out, nullptr);
-  Buffer a(4000), b(4000), c(2000);
+  Buffer a(4000), b(4000), c(8820), d(8820);
   for (Buffer* x : {&a, &b}) {
     ASSERT_EQ(waveInPrepareHeader(in, &x->hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     ASSERT_EQ(waveInAddBuffer(in, &x->hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
-  backend_.InjectTransferError(Raw(in), -ENODEV);
-  backend_.InjectTransferError(Raw(out), -ENODEV);
+  backend_.InjectTransferError(WaveDir::In, -ENODEV);
+  backend_.InjectTransferError(WaveDir::Out, -ENODEV);
   waveInStart(in);  // may already see the failure
-  ASSERT_EQ(waveOutPrepareHeader(out, &c.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-  ASSERT_EQ(waveOutWrite(out, &c.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
-  ASSERT_TRUE(
-      WaitFor([&] { return win_.Count(MM_WIM_DATA) == 2 && win_.Count(MM_WOM_DONE) == 1; }));
-  EXPECT_EQ(win_.Headers(MM_WIM_DATA), (std::vector<WAVEHDR*>{&a.hdr, &b.hdr}));
-  for (Buffer* x : {&a, &b, &c}) {
-    EXPECT_TRUE(x->hdr.dwFlags & WHDR_DONE);
-    EXPECT_FALSE(x->hdr.dwFlags & WHDR_INQUEUE);
+  for (Buffer* x : {&c, &d}) {
+    ASSERT_EQ(waveOutPrepareHeader(out, &x->hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(out, &x->hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
   }
+  // Capture: its buffers come back unrecorded, and the stream answers
+  // MMSYSERR_NODRIVER until it is closed.
+  ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WIM_DATA) == 2; }));
+  EXPECT_EQ(win_.Headers(MM_WIM_DATA), (std::vector<WAVEHDR*>{&a.hdr, &b.hdr}));
   EXPECT_EQ(a.hdr.dwBytesRecorded, 0u);
   EXPECT_EQ(waveInAddBuffer(in, &a.hdr, sizeof(WAVEHDR)), MMSYSERR_NODRIVER);
   EXPECT_EQ(waveInStart(in), MMSYSERR_NODRIVER);
   EXPECT_EQ(waveInReset(in), MMSYSERR_NODRIVER);
-  EXPECT_EQ(waveOutWrite(out, &c.hdr, sizeof(WAVEHDR)), MMSYSERR_NODRIVER);
-  EXPECT_EQ(waveOutPause(out), MMSYSERR_NODRIVER);
-  EXPECT_EQ(waveOutReset(out), MMSYSERR_NODRIVER);
   EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
+  // Meanwhile an open answers at once.
+  HWAVEIN none = nullptr;
+  const WAVEFORMATEX f = Pcm(2, 44100, 16);
+  EXPECT_EQ(waveInOpen(&none, WAVE_MAPPER, &f, win_.Handle(), 0, kWindowFlags), MMSYSERR_NODRIVER);
+  // Playback never learns of it: both buffers come back at the frame rate
+  // (0.1 s each), the stream still answers as usual.
+  ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WOM_DONE) == 2; }));
+  EXPECT_EQ(waveOutPause(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveOutRestart(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(backend_.Counters(WaveDir::Out).framesBridged, 2 * 4410);
+  // Within about a second both devices are open again.
+  ASSERT_TRUE(WaitFor([&] {
+    return backend_.Counters(WaveDir::In).opens == 2 && backend_.Counters(WaveDir::Out).opens == 2;
+  }));
+  HWAVEIN again = OpenIn(f);
+  ASSERT_NE(again, nullptr);
+  ASSERT_EQ(waveInAddBuffer(again, &a.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInStart(again), MMSYSERR_NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WIM_DATA) == 3; }));
+  EXPECT_EQ(a.hdr.dwBytesRecorded, 4000u);
+  EXPECT_EQ(waveInClose(again), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutWrite(out, &c.hdr, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return win_.Count(MM_WOM_DONE) == 3; }));
   EXPECT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
-  EXPECT_EQ(backend_.OpenStreams(), 0u);
+  EXPECT_GT(Frames(WaveDir::Out), 0);
+  for (WaveDir dir : {WaveDir::In, WaveDir::Out}) EXPECT_EQ(backend_.Counters(dir).failures, 1);
+  // Told once each: lost, then back.
+  std::vector<std::string> lost, back;
+  for (const std::string& line : Logged()) {
+    if (line.find(" failed: ") != std::string::npos) lost.push_back(line);
+    if (line.find(" is back") != std::string::npos) back.push_back(line);
+  }
+  EXPECT_EQ(lost.size(), 2u);
+  EXPECT_EQ(back.size(), 2u);
   EXPECT_NE(backend_.LastError().find("failed"), std::string::npos) << backend_.LastError();
-  platform::DispatchPostedMessages();
-  EXPECT_EQ(win_.Count(MM_WIM_CLOSE), 1);
-  EXPECT_EQ(win_.Count(MM_WOM_CLOSE), 1);
 }
 
 TEST_F(AlsaNullPcm, HandlesAreDistinctPerDirectionAndQueryOpensNothing) {

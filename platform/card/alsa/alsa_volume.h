@@ -8,7 +8,10 @@
 //
 // A device whose element the card lacks (or which has no playback volume)
 // answers MMSYSERR_BADDEVICEID; every device answers MMSYSERR_NODRIVER
-// when the mixer itself cannot be opened.
+// when the mixer itself cannot be opened. A mixer that stopped answering (a
+// sound server restarted since) is opened again once before a call fails;
+// a volume that still cannot be set is told once.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,10 +48,16 @@ class AlsaVolumeBackend final : public VolumeBackend {
   const std::string& OpenError() const { return error_; }
   // The element serving a device, empty when the card has none.
   std::string ElementName(int device);
+  void SetErrorLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
  private:
   struct Mixer;
+  void Connect();
+  MMRESULT TryGet(int device, DWORD* volume);
+  MMRESULT TrySet(int device, DWORD volume);
   std::string device_;
+  std::function<void(const std::string&)> log_;
+  bool set_failure_told_ = false;
   std::string error_;
   std::unique_ptr<Mixer> mixer_;
 };

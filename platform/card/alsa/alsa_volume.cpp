@@ -1,4 +1,4 @@
-#include "platform/alsa_volume.h"
+#include "platform/card/alsa/alsa_volume.h"
 
 #include <alsa/asoundlib.h>
 
@@ -27,9 +27,10 @@ struct AlsaVolumeBackend::Mixer {
   MixerPtr handle;
   std::unique_ptr<snd_mixer_selem_id_t, SelemIdFree> id;
 
-  // The element of a device now (elements can come and go with the card).
-  snd_mixer_elem_t* Element(int device, std::string* name) {
-    snd_mixer_handle_events(handle.get());
+  // The element of a device now (elements can come and go with the card);
+  // null with `dead` set when the mixer no longer answers.
+  snd_mixer_elem_t* Element(int device, std::string* name, bool* dead = nullptr) {
+    if (snd_mixer_handle_events(handle.get()) < 0 && dead) *dead = true;
     for (const std::string& n : AlsaVolumeElementNames(device)) {
       snd_mixer_selem_id_set_name(id.get(), n.c_str());
       snd_mixer_selem_id_set_index(id.get(), 0);
@@ -90,6 +91,12 @@ long VolumeWordToAlsaValue(WORD word, long min, long max) {
 
 AlsaVolumeBackend::AlsaVolumeBackend(std::string mixer_device) : device_(std::move(mixer_device)) {
   snd_lib_error_set_handler(QuietAlsa);
+  Connect();
+}
+
+void AlsaVolumeBackend::Connect() {
+  mixer_.reset();
+  error_.clear();
   snd_mixer_t* raw = nullptr;
   int e = snd_mixer_open(&raw, 0);
   if (e < 0) {
@@ -115,6 +122,31 @@ AlsaVolumeBackend::AlsaVolumeBackend(std::string mixer_device) : device_(std::mo
 
 AlsaVolumeBackend::~AlsaVolumeBackend() = default;
 
+MMRESULT AlsaVolumeBackend::Get(int device, DWORD* volume) {
+  if (device < 0 || device > kLastAuxDevice) return MMSYSERR_BADDEVICEID;
+  MMRESULT r = TryGet(device, volume);
+  if (r == MMSYSERR_NODRIVER || r == MMSYSERR_ERROR) {
+    Connect();
+    r = TryGet(device, volume);
+  }
+  return r;
+}
+
+MMRESULT AlsaVolumeBackend::Set(int device, DWORD volume) {
+  if (device < 0 || device > kLastAuxDevice) return MMSYSERR_BADDEVICEID;
+  MMRESULT r = TrySet(device, volume);
+  if (r == MMSYSERR_NODRIVER || r == MMSYSERR_ERROR) {
+    Connect();
+    r = TrySet(device, volume);
+  }
+  if ((r == MMSYSERR_NODRIVER || r == MMSYSERR_ERROR) && !set_failure_told_ && log_) {
+    set_failure_told_ = true;
+    log_("ALSA mixer '" + device_ + "': the volumes could not be set" +
+         (error_.empty() ? std::string() : " (" + error_ + ")"));
+  }
+  return r;
+}
+
 bool AlsaVolumeBackend::IsOpen() const { return mixer_ != nullptr; }
 
 std::string AlsaVolumeBackend::ElementName(int device) {
@@ -123,10 +155,11 @@ std::string AlsaVolumeBackend::ElementName(int device) {
   return name;
 }
 
-MMRESULT AlsaVolumeBackend::Get(int device, DWORD* volume) {
-  if (device < 0 || device > kLastAuxDevice) return MMSYSERR_BADDEVICEID;
+MMRESULT AlsaVolumeBackend::TryGet(int device, DWORD* volume) {
   if (!mixer_) return MMSYSERR_NODRIVER;
-  snd_mixer_elem_t* e = mixer_->Element(device, nullptr);
+  bool dead = false;
+  snd_mixer_elem_t* e = mixer_->Element(device, nullptr, &dead);
+  if (dead) return MMSYSERR_NODRIVER;
   if (e == nullptr) return MMSYSERR_BADDEVICEID;
   if (volume == nullptr) return MMSYSERR_INVALPARAM;
   long min = 0, max = 0, left = 0, right = 0;
@@ -143,10 +176,11 @@ MMRESULT AlsaVolumeBackend::Get(int device, DWORD* volume) {
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT AlsaVolumeBackend::Set(int device, DWORD volume) {
-  if (device < 0 || device > kLastAuxDevice) return MMSYSERR_BADDEVICEID;
+MMRESULT AlsaVolumeBackend::TrySet(int device, DWORD volume) {
   if (!mixer_) return MMSYSERR_NODRIVER;
-  snd_mixer_elem_t* e = mixer_->Element(device, nullptr);
+  bool dead = false;
+  snd_mixer_elem_t* e = mixer_->Element(device, nullptr, &dead);
+  if (dead) return MMSYSERR_NODRIVER;
   if (e == nullptr) return MMSYSERR_BADDEVICEID;
   long min = 0, max = 0;
   if (snd_mixer_selem_get_playback_volume_range(e, &min, &max) < 0) return MMSYSERR_ERROR;
