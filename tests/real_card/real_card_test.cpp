@@ -1,0 +1,200 @@
+// The built program on a real sound server (a private PulseAudio with null
+// sinks, through the ALSA device "osc"), headless on the wall clock: what it
+// plays, what it reads, and how it lives through the server's death.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "real_card/sound_server.h"
+#include "system/json_read.h"
+
+namespace realcard {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using systemtest::RunResult;
+using systemtest::TempDir;
+using systemtest::WriteFile;
+
+void Sleep(double s) { std::this_thread::sleep_for(milliseconds(static_cast<int>(s * 1000))); }
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::string Readout(const jsonread::Value& dump, const char* control) {
+  return dump["controls"][control]["text"].Str();
+}
+
+// One server per suite, at its rate, with the input signals as WAV files.
+template <int Rate>
+class RealCardAt : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = TempDir();
+    server_ = new SoundServer(dir_, Rate);
+    why_ = server_->Start();
+    WriteStereoWav(
+        dir_ + "/600.wav", 40, [](int i) { return 16000 * std::sin(2 * M_PI * 600 * i / 44100); },
+        [](int i) { return (i * 300 / 22050) % 2 == 0 ? 9000 : -9000; });
+    WriteStereoWav(
+        dir_ + "/1000.wav", 40, [](int i) { return 16000 * std::sin(2 * M_PI * 1000 * i / 44100); },
+        [](int) { return 0; });
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    if (why_.empty()) return;
+    if (ServerRequired()) FAIL() << why_;
+    GTEST_SKIP() << why_;
+  }
+
+  // The program headless on the real card, run to its end.
+  RunResult Run(const std::string& script) {
+    return systemtest::RunScript(dir_, script, "--card=alsa:osc");
+  }
+  // The program in the background, for what happens while it runs.
+  Background Start(const std::string& script) {
+    WriteFile(dir_ + "/bg.txt", script);
+    return Background(std::string("'") + OSCILOSKOP_EXE + "' --headless --card=alsa:osc --script='" +
+                      dir_ + "/bg.txt' 2>'" + dir_ + "/bg.err'");
+  }
+  // The readouts of a run that hears the 600 Hz sine on its left input and
+  // the 300 Hz square on its right, then the 1000 Hz sine.
+  void ExpectReadoutsOfTheVirtualCard(double seconds_1000) {
+    Background play = server_->PlayIntoInput(dir_ + "/600.wav");
+    Sleep(0.3);
+    RunResult r = Run("wait 4\ndump " + dir_ + "/600.json\nclose\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    jsonread::Value d = jsonread::ParseFile(dir_ + "/600.json");
+    const std::set<std::string> ur{"  570 Hz", "  580 Hz"};
+    EXPECT_TRUE(ur.count(Readout(d, "Edit8"))) << Readout(d, "Edit8");
+    EXPECT_EQ(Readout(d, "Edit12"), "  290 Hz");
+    play = server_->PlayIntoInput(dir_ + "/1000.wav");
+    Sleep(0.3);
+    r = Run("wait " + std::to_string(seconds_1000) + "\ndump " + dir_ + "/1000.json\nclose\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    d = jsonread::ParseFile(dir_ + "/1000.json");
+    EXPECT_EQ(Readout(d, "Edit8"), "  920 Hz");
+    // One capture PCM for the whole run, however many recording runs.
+    EXPECT_EQ(d["card"]["capture"]["pcmOpens"].Int(), 1);
+    EXPECT_EQ(d["card"]["capture"]["failures"].Int(), 0);
+    EXPECT_EQ(d["card"]["playback"]["failures"].Int(), 0);
+    RecordProperty("captureXruns", static_cast<int>(d["card"]["capture"]["xruns"].Int()));
+    RecordProperty("playbackXruns", static_cast<int>(d["card"]["playback"]["xruns"].Int()));
+  }
+
+  static inline std::string dir_, why_;
+  static inline SoundServer* server_ = nullptr;
+};
+
+using RealCard = RealCardAt<44100>;
+using RealCardAt48kHz = RealCardAt<48000>;
+
+TEST_F(RealCard, GeneratorPlaysOneUnbrokenSineOfItsStartUpSetting) {
+  Background program = Start("wait 7.5\nclose\n");
+  Sleep(1.5);
+  Background rec = server_->RecordOutput(dir_ + "/out.raw");
+  Sleep(5);
+  rec.Stop();
+  ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
+  const std::vector<std::int16_t> x = ReadRawMono(dir_ + "/out.raw");
+  ASSERT_GT(x.size(), 4u * 44100);
+  const std::size_t from = FirstNonZero(x);
+  ASSERT_LT(from, 44100u) << "silent for a second";
+  const auto [lo, hi] = std::minmax_element(x.begin() + static_cast<std::ptrdiff_t>(from), x.end());
+  EXPECT_EQ(*hi, 3276);
+  EXPECT_EQ(*lo, -3276);
+  // 100 Hz, and unbroken across every 11000-sample buffer of the queue.
+  const auto breaks = SineBreaks(x, from + 1, 100, 4);
+  EXPECT_TRUE(breaks.empty()) << breaks.size() << " breaks, the first at sample " << breaks[0];
+}
+
+TEST_F(RealCard, ReadoutsAreTheVirtualCardsAndOneCapturePcmServesTenSeconds) {
+  ExpectReadoutsOfTheVirtualCard(10);
+}
+
+TEST_F(RealCardAt48kHz, ReadoutsAreTheSameWhenTheServerResamplesFrom48kHz) {
+  ExpectReadoutsOfTheVirtualCard(4);
+}
+
+TEST_F(RealCard, VolumesChangedDuringARunComeBackAtClose) {
+  ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
+  Background program = Start("wait 3\nclose\n");
+  Sleep(1.5);
+  ASSERT_TRUE(server_->SetSinkVolume("outA", 80));
+  EXPECT_EQ(server_->SinkVolume("outA"), 80);
+  ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
+  EXPECT_EQ(server_->SinkVolume("outA"), 37);
+}
+
+TEST_F(RealCard, ServerKilledAndRestartedComesBackWithoutRestartingTheInstrument) {
+  ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
+  Background play = server_->PlayIntoInput(dir_ + "/600.wav");
+  Background program = Start("wait 14\ndump " + dir_ + "/after.json\nclose\n");
+  Sleep(3);
+  const long rss = ProcStatus(program.pid(), "VmRSS");
+  const long threads = ProcStatus(program.pid(), "Threads");
+  server_->Kill();
+  Sleep(2);
+  ASSERT_EQ(server_->Start(), "");
+  play = server_->PlayIntoInput(dir_ + "/600.wav");
+  Background rec = server_->RecordOutput(dir_ + "/out.raw");
+  Sleep(6);
+  rec.Stop();
+  // No thread left behind or piling up, no memory growing while it was away.
+  EXPECT_EQ(ProcStatus(program.pid(), "Threads"), threads);
+  EXPECT_LT(ProcStatus(program.pid(), "VmRSS") - rss, 20'000) << "kB";
+  ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
+
+  // Told once each: lost, then back.
+  const std::string err = ReadFile(dir_ + "/bg.err");
+  EXPECT_EQ(Count(err, "ALSA device 'osc' (capture) failed: "), 1) << err;
+  EXPECT_EQ(Count(err, "ALSA device 'osc' (playback) failed: "), 1) << err;
+  EXPECT_EQ(Count(err, " is back"), 2) << err;
+  // The output plays again within 3 s of the server's return, unbroken.
+  const std::vector<std::int16_t> x = ReadRawMono(dir_ + "/out.raw");
+  const std::size_t from = FirstNonZero(x);
+  ASSERT_LT(from, 3u * 44100) << "the output did not come back within 3 s";
+  RecordProperty("outputBackAfterMs", static_cast<int>(from * 1000 / 44100));
+  const auto breaks = SineBreaks(x, from + 1, 100, 4);
+  EXPECT_TRUE(breaks.empty()) << breaks.size() << " breaks, the first at sample " << breaks[0];
+  // The input too: measured again after the return.
+  const jsonread::Value d = jsonread::ParseFile(dir_ + "/after.json");
+  const std::set<std::string> ur{"  570 Hz", "  580 Hz"};
+  EXPECT_TRUE(ur.count(Readout(d, "Edit8"))) << Readout(d, "Edit8");
+  EXPECT_EQ(d["card"]["capture"]["pcmOpens"].Int(), 2);
+  EXPECT_EQ(d["card"]["playback"]["pcmOpens"].Int(), 2);
+  EXPECT_GT(d["card"]["playback"]["framesBridged"].Int(), 0);
+  // The new server's volume was its own; the saved one is back at close.
+  EXPECT_EQ(server_->SinkVolume("outA"), 37);
+}
+
+TEST_F(RealCard, ServerGoneAtCloseIsToldOnceForTheVolumes) {
+  Background program = Start("wait 2.5\nclose\n");
+  Sleep(1);
+  server_->Kill();
+  const int status = program.Wait(seconds(20));
+  ASSERT_EQ(server_->Start(), "");
+  EXPECT_EQ(status, 0);
+  const std::string err = ReadFile(dir_ + "/bg.err");
+  EXPECT_EQ(Count(err, "ALSA mixer 'osc': the volumes could not be set"), 1) << err;
+}
+
+TEST_F(RealCard, SignalDrivesOnlyTheVirtualCard) {
+  const RunResult r = Run("wait 0.2\nsignal r sine:50\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find(":2: signal: the inputs of --card=alsa:osc are the sound card's own"),
+            std::string::npos)
+      << r.err;
+}
+
+}  // namespace
+}  // namespace realcard
