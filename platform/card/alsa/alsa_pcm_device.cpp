@@ -1,6 +1,7 @@
 #include "platform/card/alsa/alsa_pcm_device.h"
 
 #include <poll.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -209,6 +210,8 @@ void AlsaPcmDevice::Return(WAVEHDR* h, snd_pcm_uframes_t frames) {
 // ---- The device thread ---------------------------------------------------
 
 void AlsaPcmDevice::Run() {
+  // Named, so that its share of the processor can be told apart.
+  pthread_setname_np(pthread_self(), dir_ == WaveDir::In ? "osc-capture" : "osc-playback");
   Lock lock(mutex_);
   next_attempt_ = SteadyClock::now();
   while (!quit_) {
