@@ -177,6 +177,25 @@ TEST_F(RealCard, ServerKilledAndRestartedComesBackWithoutRestartingTheInstrument
   EXPECT_EQ(server_->SinkVolume("outA"), 37);
 }
 
+TEST_F(RealCard, ServerThatHangsIsGivenUpAfterTwoSecondsWithoutHoldingUpTheWindow) {
+  Background program = Start("wait 9\ndump " + dir_ + "/hang.json\nclose\n");
+  const auto began = std::chrono::steady_clock::now();
+  Sleep(2);
+  server_->Signal(SIGSTOP);
+  Sleep(3.5);
+  server_->Signal(SIGCONT);
+  ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
+  // The script's time is the wall clock's: nothing waited for the server.
+  EXPECT_LT(std::chrono::steady_clock::now() - began, seconds(11));
+  const std::string err = ReadFile(dir_ + "/bg.err");
+  EXPECT_EQ(Count(err, "(capture) failed: nothing moved for 2 s"), 1) << err;
+  EXPECT_EQ(Count(err, " is back"), 2) << err;
+  const jsonread::Value d = jsonread::ParseFile(dir_ + "/hang.json");
+  EXPECT_EQ(d["card"]["capture"]["pcmOpens"].Int(), 2);
+  EXPECT_EQ(d["card"]["capture"]["state"].Str().rfind("recording", 0), 0u)
+      << d["card"]["capture"]["state"].Str();
+}
+
 TEST_F(RealCard, ServerGoneAtCloseIsToldOnceForTheVolumes) {
   Background program = Start("wait 2.5\nclose\n");
   Sleep(1);

@@ -187,11 +187,13 @@ class SoundServer {
     if (running_) Shell(Script() + " stop '" + dir_ + "' >/dev/null 2>&1");
     running_ = false;
   }
-  // As a crash would end it.
-  void Kill() {
+  // As a crash would end it (SIGKILL), or as a hang would stop it (SIGSTOP,
+  // SIGCONT).
+  void Signal(int sig) {
     const std::string pid = ReadFile(dir_ + "/runtime/pulse/pid");
-    if (!pid.empty()) kill(std::atoi(pid.c_str()), SIGKILL);
+    if (!pid.empty()) kill(std::atoi(pid.c_str()), sig);
   }
+  void Kill() { Signal(SIGKILL); }
   // The sink's volume in percent of its left channel, as pactl shows it.
   int SinkVolume(const std::string& sink) {
     FILE* p = popen(("pactl get-sink-volume " + sink + " 2>/dev/null").c_str(), "r");

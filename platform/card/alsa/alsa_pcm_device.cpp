@@ -30,8 +30,8 @@ AlsaPcmDevice::AlsaPcmDevice(std::string device, WaveDir dir, const WAVEFORMATEX
     : device_(std::move(device)),
       dir_(dir),
       format_(format),
-      block_(std::max<WORD>(format.nBlockAlign, 1)),
-      rate_(std::max<DWORD>(format.nSamplesPerSec, 1)),
+      block_(std::max<WORD>(WORD{format.nBlockAlign}, 1)),
+      rate_(std::max<DWORD>(DWORD{format.nSamplesPerSec}, 1)),
       counters_(counters),
       report_(std::move(report)) {
   fds_.resize(1);
