@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "platform/alsa_volume.h"
+#include "platform/card/virtual/virtual_mixer.h"
+#include "platform/mm/mixer_backend.h"
 #include "platform/options.h"
 #include "platform/toolkit/headless.h"
 #include "platform/toolkit/json.h"
@@ -38,6 +40,9 @@ std::string SetUpAlsa(const PlatformOptions& options) {
            options.card;
   if (!options.output_wav.empty())
     return "--output-wav captures the virtual card's output; it cannot be combined with --card=" +
+           options.card;
+  if (!options.mixer_fault.empty())
+    return "--mixer sets a virtual card mixer fault; it cannot be combined with --card=" +
            options.card;
 
   AlsaCard& card = Alsa();
@@ -84,8 +89,15 @@ std::string SetUpCard(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     if (auto e = card.CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
 
+  if (!options.mixer_fault.empty())
+    if (auto e = TheVirtualMixer().SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
+
   SetSignalHandler([](char side, const std::string& source) {
     return TheVirtualCard().SetInputSource(side, source);
+  });
+  SetMixerHandler([](const std::string& line, const std::string& control, const std::string& value) {
+    const std::string e = TheVirtualMixer().SetControlText(line, control, value);
+    return e.empty() ? e : "mixer: " + e;
   });
   AddDumpSection("card", [](JsonWriter& w) {
     VirtualCard& c = TheVirtualCard();
@@ -101,6 +113,28 @@ std::string SetUpCard(const PlatformOptions& options) {
       w.Value("aux" + std::to_string(d), static_cast<std::int64_t>(VirtualVolume(d)));
   });
   return {};
+}
+
+namespace {
+void ListMixers() {
+  for (UINT id = 0; id < mixerGetNumDevs(); ++id) {
+    MIXERCAPSA caps{};
+    if (mixerGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR)
+      std::printf("mixer %u: %s\n", id, caps.szPname);
+    else
+      std::printf("mixer %u: (capabilities cannot be read)\n", id);
+  }
+}
+}  // namespace
+
+int ListCards(const PlatformOptions& options) {
+  if (options.card == "virtual") {
+    if (!options.mixer_fault.empty()) TheVirtualMixer().SetMode(options.mixer_fault);
+    std::printf("pcm out 0: virtual card output\npcm in 0: virtual card input\n");
+    ListMixers();
+    return 0;
+  }
+  return 0;
 }
 
 int FinishCard(int status) {

@@ -31,6 +31,13 @@ std::function<std::string(char, const std::string&)>& SignalHandler() {
   return h;
 }
 
+using MixerHandler =
+    std::function<std::string(const std::string&, const std::string&, const std::string&)>;
+MixerHandler& TheMixerHandler() {
+  static MixerHandler h;
+  return h;
+}
+
 struct ScriptError {
   std::string message;
 };
@@ -157,6 +164,11 @@ void Runner::Execute(const std::vector<std::string>& w) {
     if (w[1] != "r" && w[1] != "l") throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
     if (!SignalHandler()) throw ScriptError{"signal: this card has no signal inputs"};
     Check(SignalHandler()(w[1][0], w[2]));
+  } else if (cmd == "mixer") {
+    Need(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
+    if (!TheMixerHandler()) throw ScriptError{"mixer: this card's mixer cannot be changed from here"};
+    Check(TheMixerHandler()(w[1], w[2], w[3]));
+    Settle();
   } else if (cmd == "screenshot") {
     Need(w, 2, "screenshot FILE.png");
     if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
@@ -195,6 +207,8 @@ void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer) {
 void SetSignalHandler(std::function<std::string(char, const std::string&)> handler) {
   SignalHandler() = std::move(handler);
 }
+
+void SetMixerHandler(MixerHandler handler) { TheMixerHandler() = std::move(handler); }
 
 std::string DumpText(TApplication& app) {
   JsonWriter w;
