@@ -120,7 +120,9 @@ void WriteFileOrThrow(const std::string& path, const std::string& data) {
 
 void Runner::Execute(const std::vector<std::string>& w) {
   const std::string& cmd = w[0];
-  if (closed_) throw ScriptError{"the window is closed; nothing can follow 'close'"};
+  // A dump may follow: it shows what the close handler left behind.
+  if (closed_ && cmd != "dump")
+    throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
   if (cmd == "wait") {
     Need(w, 2, "wait SECONDS");
     double s = 0;
