@@ -20,6 +20,8 @@ HWND TMixerMan::WindowHandle() {
   return FWindow->Handle();
 }
 
+HWND TMixerMan::Window() const { return FWindow ? FWindow->Handle() : NullWindow; }
+
 void TMixerMan::MixerMessage(platform::TMessage& Message) {
   switch (Message.Msg) {
     case MM_MIXM_CONTROL_CHANGE:

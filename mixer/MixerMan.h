@@ -20,6 +20,8 @@ class TMixerMan {
   // The notification window, made on first use.
   HWND WindowHandle();
   bool HasWindow() const { return FWindow != nullptr; }
+  // The window's handle, or NullWindow before the first open.
+  HWND Window() const;
   void MixerMessage(platform::TMessage& Message);
 
  private:

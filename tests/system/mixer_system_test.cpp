@@ -51,17 +51,20 @@ TEST(MixerRun, StartUpFailuresShowTheirMessageAndLeaveTheWindowStill) {
 
 TEST(MixerRun, OutsideVolumeChangesReachTheTreeAndCloseRestoresTheSavedVolumes) {
   const std::string dir = TempDir();
-  const std::string script =
-      "wait 0.2\ndump " + dir + "/start.json\n"
-      "mixer speakers.wave volume 100,200\n"
-      "mixer speakers.line volume 300,400\n"
-      "mixer speakers.cd volume 500,600\n"
-      "mixer speakers.mic volume 700\n"
-      "mixer speakers.aux volume 900,1000\n"
-      "mixer speakers.synth volume 1100,1200\n"
-      "mixer wavein mux 6\n"
-      "wait 0.1\ndump " + dir + "/changed.json\n"
-      "close\ndump " + dir + "/closed.json\n";
+  const std::string script = "wait 0.2\ndump " + dir +
+                             "/start.json\n"
+                             "mixer speakers.wave volume 100,200\n"
+                             "mixer speakers.line volume 300,400\n"
+                             "mixer speakers.cd volume 500,600\n"
+                             "mixer speakers.mic volume 700\n"
+                             "mixer speakers.aux volume 900,1000\n"
+                             "mixer speakers.synth volume 1100,1200\n"
+                             "mixer wavein mux 6\n"
+                             "wait 0.1\ndump " +
+                             dir +
+                             "/changed.json\n"
+                             "close\ndump " +
+                             dir + "/closed.json\n";
   RunResult r = RunScript(dir, script);
   ASSERT_EQ(r.status, 0) << r.err;
   const Value start = jsonread::ParseFile(dir + "/start.json");
@@ -84,12 +87,15 @@ TEST(MixerRun, OutsideVolumeChangesReachTheTreeAndCloseRestoresTheSavedVolumes) 
   EXPECT_EQ(m1["controlChangesRaised"].Int(), 7);
   const Value* cd = SourceNamed(m1, 0, "CD Audio");
   ASSERT_NE(cd, nullptr);
-  const Value& cd_volume = (*cd)["controls"][static_cast<std::size_t>((*cd)["volumeControl"].Int())];
+  const Value& cd_volume =
+      (*cd)["controls"][static_cast<std::size_t>((*cd)["volumeControl"].Int())];
   EXPECT_EQ(cd_volume["left"][0].Int(), 500);
   EXPECT_EQ(cd_volume["right"][0].Int(), 600);
   const Value* mic = SourceNamed(m1, 0, "Microphone");
   ASSERT_NE(mic, nullptr);
-  EXPECT_EQ((*mic)["controls"][static_cast<std::size_t>((*mic)["volumeControl"].Int())]["right"][0].Int(), 700);
+  EXPECT_EQ(
+      (*mic)["controls"][static_cast<std::size_t>((*mic)["volumeControl"].Int())]["right"][0].Int(),
+      700);
   const Value& mux = m1["destinations"][1]["controls"][0];
   EXPECT_EQ(mux["left"][0].Int(), 0);
   EXPECT_EQ(mux["left"][6].Int(), 1);
@@ -132,8 +138,9 @@ TEST(MixerRun, ListCardsNamesThePcmAndMixerDevices) {
   const std::string dir = TempDir();
   RunResult r = RunProgram(dir, "--list-cards >'" + dir + "/out.txt'");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(dir + "/out.txt"),
-            "pcm out 0: virtual card output\npcm in 0: virtual card input\nmixer 0: Virtual Mixer\n");
+  EXPECT_EQ(
+      ReadFile(dir + "/out.txt"),
+      "pcm out 0: virtual card output\npcm in 0: virtual card input\nmixer 0: Virtual Mixer\n");
   r = RunProgram(dir, "--list-cards --mixer=none >'" + dir + "/none.txt'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir + "/none.txt").find("mixer"), std::string::npos);
