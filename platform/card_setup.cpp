@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "platform/alsa_volume.h"
+#include "platform/card/alsa/alsa_devices.h"
+#include "platform/card/alsa/alsa_mixer.h"
 #include "platform/card/virtual/virtual_mixer.h"
 #include "platform/mm/mixer_backend.h"
 #include "platform/options.h"
@@ -21,6 +23,7 @@ namespace {
 struct AlsaCard {
   std::unique_ptr<AlsaWaveBackend> wave;
   std::unique_ptr<AlsaVolumeBackend> volume;
+  std::unique_ptr<AlsaMixerBackend> mixer;
 };
 
 AlsaCard& Alsa() {
@@ -52,8 +55,10 @@ std::string SetUpAlsa(const PlatformOptions& options) {
   card.volume = std::make_unique<AlsaVolumeBackend>(AlsaMixerForPcm(device));
   if (!card.volume->IsOpen())
     Warn(card.volume->OpenError() + " (the volumes are neither read nor restored)");
+  card.mixer = AlsaMixerBackend::Discover(AlsaMixerForPcm(device));
   SetWaveBackend(card.wave.get());
   SetVolumeBackend(card.volume.get());
+  SetMixerBackend(card.mixer.get());
 
   AddDumpSection("card", [](JsonWriter& w) {
     AlsaCard& c = Alsa();
@@ -64,6 +69,11 @@ std::string SetUpAlsa(const PlatformOptions& options) {
     w.Value("state", c.wave->Describe());
     w.Value("lastError", c.wave->LastError());
     if (c.volume) w.Value("mixer", c.volume->MixerDevice());
+    if (c.mixer) {
+      w.BeginArray("mixerDevices");
+      for (UINT d = 0; d < c.mixer->DeviceCount(); ++d) w.Element(c.mixer->ControlDevice(d));
+      w.EndArray();
+    }
   });
   AddDumpSection("volumes", [](JsonWriter& w) {
     // -1 where the card has no such volume.
@@ -95,10 +105,11 @@ std::string SetUpCard(const PlatformOptions& options) {
   SetSignalHandler([](char side, const std::string& source) {
     return TheVirtualCard().SetInputSource(side, source);
   });
-  SetMixerHandler([](const std::string& line, const std::string& control, const std::string& value) {
-    const std::string e = TheVirtualMixer().SetControlText(line, control, value);
-    return e.empty() ? e : "mixer: " + e;
-  });
+  SetMixerHandler(
+      [](const std::string& line, const std::string& control, const std::string& value) {
+        const std::string e = TheVirtualMixer().SetControlText(line, control, value);
+        return e.empty() ? e : "mixer: " + e;
+      });
   AddDumpSection("card", [](JsonWriter& w) {
     VirtualCard& c = TheVirtualCard();
     w.Value("name", "virtual");
@@ -134,18 +145,28 @@ int ListCards(const PlatformOptions& options) {
     ListMixers();
     return 0;
   }
+  const std::string device = AlsaDeviceFromCardOption(options.card);
+  for (const std::string& pcm : AlsaPcmDevices()) std::printf("pcm %s\n", pcm.c_str());
+  std::unique_ptr<AlsaMixerBackend> mixers = AlsaMixerBackend::Discover(AlsaMixerForPcm(device));
+  for (UINT id = 0; id < mixers->DeviceCount(); ++id) {
+    MIXERCAPSA caps{};
+    mixers->Caps(id, caps);
+    std::printf("mixer %u: %s (%s)\n", id, caps.szPname, mixers->ControlDevice(id).c_str());
+  }
   return 0;
 }
 
 int FinishCard(int status) {
   TheVirtualCard().StopCapture();
   AlsaCard& alsa = Alsa();
-  if (alsa.wave || alsa.volume) {
+  if (alsa.wave || alsa.volume || alsa.mixer) {
     // Joined here, while the message queue the threads post to still lives.
     SetWaveBackend(nullptr);
     SetVolumeBackend(nullptr);
+    SetMixerBackend(nullptr);
     alsa.wave.reset();
     alsa.volume.reset();
+    alsa.mixer.reset();
   }
   return status;
 }
