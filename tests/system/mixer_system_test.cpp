@@ -47,6 +47,18 @@ TEST(MixerRun, StartUpFailuresShowTheirMessageAndLeaveTheWindowStill) {
     EXPECT_FALSE(d["mixer"]["open"].Bool());
     EXPECT_EQ(d["mixer"]["destinations"].size(), 0u);
   }
+  // Closing the still window puts back a volume changed meanwhile.
+  const std::string dir = TempDir();
+  RunResult r = RunScript(dir,
+                          "dump " + dir + "/a.json\nmixer speakers.wave volume 5\nclose\ndump " +
+                              dir + "/b.json\n",
+                          "--mixer=fail-open");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(jsonread::ParseFile(dir + "/b.json")["volumes"]["waveOut"].Int(),
+            jsonread::ParseFile(dir + "/a.json")["volumes"]["waveOut"].Int());
+  r = RunScript(dir, "mixer speakers.wave volume 5\n", "--mixer=none");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("has no mixer"), std::string::npos) << r.err;
 }
 
 TEST(MixerRun, OutsideVolumeChangesReachTheTreeAndCloseRestoresTheSavedVolumes) {

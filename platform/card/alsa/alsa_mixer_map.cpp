@@ -46,30 +46,20 @@ struct Builder {
     line.controls.push_back(std::move(control));
   }
 
-  void AddPlayback(MixerLineNode& line, std::size_t dest, long source, const AlsaElementInfo& e) {
-    if (e.playback_volume)
+  // The volume and mute of one side (playback or capture) of an element.
+  void AddSide(MixerLineNode& line, std::size_t dest, long source, const AlsaElementInfo& e,
+               bool capture) {
+    if (capture ? e.capture_volume : e.playback_volume)
       Add(line, dest, source,
           MakeMixerControl("volume", MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume",
-                           Clamp(e.playback_min), Clamp(e.playback_max)),
-          e, AlsaValue::PlaybackVolume);
-    if (e.playback_switch)
+                           Clamp(capture ? e.capture_min : e.playback_min),
+                           Clamp(capture ? e.capture_max : e.playback_max)),
+          e, capture ? AlsaValue::CaptureVolume : AlsaValue::PlaybackVolume);
+    if (capture ? e.capture_switch : e.playback_switch)
       Add(line, dest, source,
           MakeMixerControl("mute", MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1,
                            MIXERCONTROL_CONTROLF_UNIFORM),
-          e, AlsaValue::PlaybackSwitch);
-  }
-
-  void AddCapture(MixerLineNode& line, std::size_t dest, long source, const AlsaElementInfo& e) {
-    if (e.capture_volume)
-      Add(line, dest, source,
-          MakeMixerControl("volume", MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume",
-                           Clamp(e.capture_min), Clamp(e.capture_max)),
-          e, AlsaValue::CaptureVolume);
-    if (e.capture_switch)
-      Add(line, dest, source,
-          MakeMixerControl("mute", MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, 1,
-                           MIXERCONTROL_CONTROLF_UNIFORM),
-          e, AlsaValue::CaptureSwitch);
+          e, capture ? AlsaValue::CaptureSwitch : AlsaValue::PlaybackSwitch);
   }
 };
 
@@ -132,11 +122,11 @@ AlsaMixerMap MapAlsaElements(const std::string& product,
                              ? MIXERLINE_COMPONENTTYPE_DST_HEADPHONES
                              : MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
     speakers.channels = master && master->playback_mono ? 1 : 2;
-    if (master) b.AddPlayback(speakers, d, -1, *master);
+    if (master) b.AddSide(speakers, d, -1, *master, false);
     for (const AlsaElementInfo& e : elements) {
       if (&e == master || !(e.playback_volume || e.playback_switch)) continue;
       MixerLineNode s = Source(e, "speakers.", e.playback_mono);
-      b.AddPlayback(s, d, static_cast<long>(speakers.sources.size()), e);
+      b.AddSide(s, d, static_cast<long>(speakers.sources.size()), e, false);
       speakers.sources.push_back(std::move(s));
     }
     destinations.push_back(std::move(speakers));
@@ -152,11 +142,11 @@ AlsaMixerMap MapAlsaElements(const std::string& product,
                              MIXERCONTROL_CONTROLF_UNIFORM | MIXERCONTROL_CONTROLF_MULTIPLE,
                              selector->enum_items),
             *selector, AlsaValue::EnumItem);
-    if (capture) b.AddCapture(wavein, d, -1, *capture);
+    if (capture) b.AddSide(wavein, d, -1, *capture, true);
     for (const AlsaElementInfo& e : elements) {
       if (&e == capture || !(e.capture_volume || e.capture_switch)) continue;
       MixerLineNode s = Source(e, "wavein.", e.capture_mono);
-      b.AddCapture(s, d, static_cast<long>(wavein.sources.size()), e);
+      b.AddSide(s, d, static_cast<long>(wavein.sources.size()), e, true);
       wavein.sources.push_back(std::move(s));
     }
     destinations.push_back(std::move(wavein));

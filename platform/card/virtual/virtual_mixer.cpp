@@ -183,6 +183,7 @@ DWORD VirtualMixer::ControlId(const std::string& line, const std::string& contro
 
 std::string VirtualMixer::SetControl(const std::string& line, const std::string& control, LONG left,
                                      std::optional<LONG> right) {
+  if (mode_ == VirtualMixerMode::None) return "the virtual card has no mixer (--mixer=none)";
   MixerLineNode* owner = nullptr;
   std::string error;
   MixerControlNode* c = ControlNamed(line, control, &owner, error);
