@@ -7,6 +7,7 @@
 
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
+#include "mixer/AudioMixer.h"
 
 namespace osciloskop {
 
@@ -150,6 +151,10 @@ void TForm1::Loaded() {
     return AudioOut1FillBuffer(Buffer, Size);
   };
   AudioOut1->OnStart = [this](TObject* Sender) { AudioOut1Start(Sender); };
+
+  // The mixer, with no event handlers assigned.
+  AudioMixer1 = new TAudioMixer(this);
+  AudioMixer1->SetName("AudioMixer1");
 }
 
 }  // namespace osciloskop

@@ -11,6 +11,7 @@
 #include "platform/toolkit/form.h"
 
 class TAudioIn;
+class TAudioMixer;
 class TAudioOut;
 
 namespace osciloskop {
@@ -54,6 +55,7 @@ class TForm1 final : public platform::TForm, public InstrumentState {
   // Components.
   TAudioIn* AudioIn1 = nullptr;
   TAudioOut* AudioOut1 = nullptr;
+  TAudioMixer* AudioMixer1 = nullptr;
 
   std::int32_t GenFrequency = 0;
   // Set while the amplitude range list is on "vypnuto".

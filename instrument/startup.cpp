@@ -2,6 +2,7 @@
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
+#include "mixer/AudioMixer.h"
 #include "platform/volume.h"
 
 namespace osciloskop {
@@ -67,7 +68,16 @@ void TForm1::FormCreate(TObject*) {
   auxGetVolume(4, &SavedAuxVolume4);
   auxGetVolume(1, &SavedAuxVolume1);
   auxGetVolume(5, &SavedAuxVolume5);
-  // 12: the mixer device is opened here once its model is part of the program.
+  // 12: the mixer, device 0. An exception ends start-up here: the toolkit
+  // shows it, the window still opens, and nothing below runs.
+  AudioMixer1->Open();
+  // The lines the instrument looks up; it leaves them as they are.
+  const TSource* const KnownLines[] = {
+      AudioMixer1->WaveOutSource,      AudioMixer1->SpeakerDestination,
+      AudioMixer1->RecordingLineIn,    AudioMixer1->RecordingMicrophone,
+      AudioMixer1->RecordingCD,        AudioMixer1->RecordingTelephone,
+      AudioMixer1->RecordingAuxiliary};
+  (void)KnownLines;
   // 13.
   Panel13->SetTop(ClientHeight() / 2 + 235);
   Panel13->SetLeft(0);

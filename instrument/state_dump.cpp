@@ -3,6 +3,7 @@
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
+#include "mixer/MixerDump.h"
 #include "platform/toolkit/json.h"
 
 namespace osciloskop {
@@ -128,6 +129,9 @@ void TForm1::DumpState(platform::JsonWriter& w) const {
   w.BeginObject("streams");
   DumpStream(w, "AudioIn1", AudioIn1);
   DumpStream(w, "AudioOut1", AudioOut1);
+  w.EndObject();
+  w.BeginObject("mixer");
+  if (AudioMixer1) DumpMixer(*AudioMixer1, w);
   w.EndObject();
 }
 

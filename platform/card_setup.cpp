@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/card/alsa/alsa_devices.h"
+#include "platform/card/alsa/alsa_mixer.h"
 #include "platform/card/alsa/alsa_volume.h"
 #include "platform/card/alsa/alsa_wave_backend.h"
+#include "platform/card/virtual/virtual_mixer.h"
+#include "platform/mm/mixer_backend.h"
 #include "platform/options.h"
 #include "platform/toolkit/headless.h"
 #include "platform/toolkit/json.h"
@@ -19,6 +23,7 @@ namespace {
 struct AlsaCard {
   std::unique_ptr<AlsaWaveBackend> wave;
   std::unique_ptr<AlsaVolumeBackend> volume;
+  std::unique_ptr<AlsaMixerBackend> mixer;
 };
 
 AlsaCard& Alsa() {
@@ -39,6 +44,9 @@ std::string SetUpAlsa(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     return "--output-wav captures the virtual card's output; it cannot be combined with --card=" +
            options.card;
+  if (!options.mixer_fault.empty())
+    return "--mixer sets a virtual card mixer fault; it cannot be combined with --card=" +
+           options.card;
 
   AlsaCard& card = Alsa();
   const std::string device = AlsaDeviceFromCardOption(options.card);
@@ -48,8 +56,10 @@ std::string SetUpAlsa(const PlatformOptions& options) {
   card.volume->SetErrorLog(Warn);
   if (!card.volume->IsOpen())
     Warn(card.volume->OpenError() + " (the volumes are neither read nor restored)");
+  card.mixer = AlsaMixerBackend::Discover(AlsaMixerForPcm(device));
   SetWaveBackend(card.wave.get());
   SetVolumeBackend(card.volume.get());
+  SetMixerBackend(card.mixer.get());
 
   // A script drives a real card's inputs no more than a user could.
   SetSignalHandler([device](char, const std::string&) {
@@ -80,6 +90,11 @@ std::string SetUpAlsa(const PlatformOptions& options) {
     }
     w.Value("lastError", c.wave->LastError());
     if (c.volume) w.Value("mixer", c.volume->MixerDevice());
+    if (c.mixer) {
+      w.BeginArray("mixerDevices");
+      for (UINT d = 0; d < c.mixer->DeviceCount(); ++d) w.Element(c.mixer->ControlDevice(d));
+      w.EndArray();
+    }
   });
   AddDumpSection("volumes", [](JsonWriter& w) {
     // -1 where the card has no such volume.
@@ -105,9 +120,17 @@ std::string SetUpCard(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     if (auto e = card.CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
 
+  if (!options.mixer_fault.empty())
+    if (auto e = TheVirtualMixer().SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
+
   SetSignalHandler([](char side, const std::string& source) {
     return TheVirtualCard().SetInputSource(side, source);
   });
+  SetMixerHandler(
+      [](const std::string& line, const std::string& control, const std::string& value) {
+        const std::string e = TheVirtualMixer().SetControlText(line, control, value);
+        return e.empty() ? e : "mixer: " + e;
+      });
   AddDumpSection("card", [](JsonWriter& w) {
     VirtualCard& c = TheVirtualCard();
     w.Value("name", "virtual");
@@ -124,15 +147,47 @@ std::string SetUpCard(const PlatformOptions& options) {
   return {};
 }
 
+namespace {
+void ListMixers() {
+  for (UINT id = 0; id < mixerGetNumDevs(); ++id) {
+    MIXERCAPSA caps{};
+    if (mixerGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR)
+      std::printf("mixer %u: %s\n", id, caps.szPname);
+    else
+      std::printf("mixer %u: (capabilities cannot be read)\n", id);
+  }
+}
+}  // namespace
+
+int ListCards(const PlatformOptions& options) {
+  if (options.card == "virtual") {
+    if (!options.mixer_fault.empty()) TheVirtualMixer().SetMode(options.mixer_fault);
+    std::printf("pcm out 0: virtual card output\npcm in 0: virtual card input\n");
+    ListMixers();
+    return 0;
+  }
+  const std::string device = AlsaDeviceFromCardOption(options.card);
+  for (const std::string& pcm : AlsaPcmDevices()) std::printf("pcm %s\n", pcm.c_str());
+  std::unique_ptr<AlsaMixerBackend> mixers = AlsaMixerBackend::Discover(AlsaMixerForPcm(device));
+  for (UINT id = 0; id < mixers->DeviceCount(); ++id) {
+    MIXERCAPSA caps{};
+    mixers->Caps(id, caps);
+    std::printf("mixer %u: %s (%s)\n", id, caps.szPname, mixers->ControlDevice(id).c_str());
+  }
+  return 0;
+}
+
 int FinishCard(int status) {
   TheVirtualCard().StopCapture();
   AlsaCard& alsa = Alsa();
-  if (alsa.wave || alsa.volume) {
+  if (alsa.wave || alsa.volume || alsa.mixer) {
     // Joined here, while the message queue the threads post to still lives.
     SetWaveBackend(nullptr);
     SetVolumeBackend(nullptr);
+    SetMixerBackend(nullptr);
     alsa.wave.reset();
     alsa.volume.reset();
+    alsa.mixer.reset();
   }
   return status;
 }

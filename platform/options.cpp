@@ -16,6 +16,7 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
 std::string UsageText() {
   return "usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]\n"
          "                  [--output-wav=FILE] [--headless --script=FILE] [--idle-quantum-ms=N]\n"
+         "                  [--mixer=none|fail-caps|fail-open] [--list-cards]\n"
          "SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator\n";
 }
 
@@ -46,6 +47,14 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
         return false;
       }
       out.script = v;
+    } else if (StartsWith(a, "--mixer=", v)) {
+      if (v != "none" && v != "fail-caps" && v != "fail-open") {
+        error = "unknown mixer fault '" + v + "' (use --mixer=none, fail-caps or fail-open)";
+        return false;
+      }
+      out.mixer_fault = v;
+    } else if (a == "--list-cards") {
+      out.list_cards = true;
     } else if (StartsWith(a, "--idle-quantum-ms=", v)) {
       int n = 0;
       auto r = std::from_chars(v.data(), v.data() + v.size(), n);

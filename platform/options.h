@@ -13,6 +13,8 @@ struct PlatformOptions {
   bool headless = false;
   std::string script;
   int idle_quantum_ms = 1;
+  std::string mixer_fault;  // "", "none", "fail-caps" or "fail-open" (virtual card)
+  bool list_cards = false;
 };
 
 // Parses argv[1..]; on a bad option returns false with a message in `error`.

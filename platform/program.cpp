@@ -54,6 +54,7 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr, "osciloskop: %s\n%s", error.c_str(), UsageText().c_str());
     return 2;
   }
+  if (options.list_cards) return ListCards(options);
   if (options.headless) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   } else if (!HaveDisplay()) {

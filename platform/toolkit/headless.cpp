@@ -31,6 +31,13 @@ std::function<std::string(char, const std::string&)>& SignalHandler() {
   return h;
 }
 
+using MixerHandler =
+    std::function<std::string(const std::string&, const std::string&, const std::string&)>;
+MixerHandler& TheMixerHandler() {
+  static MixerHandler h;
+  return h;
+}
+
 struct ScriptError {
   std::string message;
 };
@@ -133,7 +140,9 @@ void WriteFileOrThrow(const std::string& path, const std::string& data) {
 
 void Runner::Execute(const std::vector<std::string>& w) {
   const std::string& cmd = w[0];
-  if (closed_) throw ScriptError{"the window is closed; nothing can follow 'close'"};
+  // A dump may follow: it shows what the close handler left behind.
+  if (closed_ && cmd != "dump")
+    throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
   if (cmd == "wait") {
     Need(w, 2, "wait SECONDS");
     double s = 0;
@@ -177,6 +186,11 @@ void Runner::Execute(const std::vector<std::string>& w) {
     if (w[1] != "r" && w[1] != "l") throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
     if (!SignalHandler()) throw ScriptError{"signal: this card has no signal inputs"};
     Check(SignalHandler()(w[1][0], w[2]));
+  } else if (cmd == "mixer") {
+    Need(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
+    if (!TheMixerHandler()) throw ScriptError{"mixer: this card's mixer cannot be changed from here"};
+    Check(TheMixerHandler()(w[1], w[2], w[3]));
+    Settle();
   } else if (cmd == "screenshot") {
     Need(w, 2, "screenshot FILE.png");
     if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
@@ -215,6 +229,8 @@ void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer) {
 void SetSignalHandler(std::function<std::string(char, const std::string&)> handler) {
   SignalHandler() = std::move(handler);
 }
+
+void SetMixerHandler(MixerHandler handler) { TheMixerHandler() = std::move(handler); }
 
 std::string DumpText(TApplication& app) {
   JsonWriter w;

@@ -23,6 +23,13 @@ void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer);
 // The `signal` command's target; returns an error text or empty.
 void SetSignalHandler(std::function<std::string(char side, const std::string& source)> handler);
 
+// The `mixer` command's target: changes a mixer control from outside;
+// returns an error text or empty.
+void SetMixerHandler(
+    std::function<std::string(const std::string& line, const std::string& control,
+                              const std::string& value)>
+        handler);
+
 // The whole dump of the running application, as `dump` writes it.
 std::string DumpText(TApplication& app);
 

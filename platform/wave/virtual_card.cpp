@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/card/virtual/virtual_mixer.h"
 #include "platform/volume.h"
 
 namespace platform {
@@ -206,6 +207,7 @@ void ResetVirtualCard() {
   CardSlot().reset();
   CardSlot() = std::make_unique<VirtualCard>();
   ResetVirtualVolumes();
+  ResetVirtualMixer();
 }
 
 std::string SetInputSource(char side, const std::string& source) {

@@ -150,7 +150,8 @@ TEST_F(RealCard, ServerKilledAndRestartedComesBackWithoutRestartingTheInstrument
   Sleep(6);
   rec.Stop();
   // No thread left behind or piling up, no memory growing while it was away.
-  EXPECT_EQ(ProcStatus(program.pid(), "Threads"), threads);
+  // (The mixer's watcher gives up a mixer whose server died: one fewer.)
+  EXPECT_LE(ProcStatus(program.pid(), "Threads"), threads);
   EXPECT_LT(ProcStatus(program.pid(), "VmRSS") - rss, 20'000) << "kB";
   ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
 

@@ -1,0 +1,8 @@
+#pragma once
+// What a headless dump shows of a mixer: whether it is open, the device,
+// the whole tree with its values, the well-known lines and how many
+// notifications and events it has handled.
+#include "mixer/AudioMixer.h"
+#include "platform/toolkit/json.h"
+
+void DumpMixer(const TAudioMixer& Mixer, platform::JsonWriter& w);

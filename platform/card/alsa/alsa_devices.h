@@ -1,0 +1,11 @@
+#pragma once
+// The ALSA PCM devices this machine names (its device hints), for
+// --list-cards: "NAME: DESCRIPTION (playback|capture|playback, capture)".
+#include <string>
+#include <vector>
+
+namespace platform {
+
+std::vector<std::string> AlsaPcmDevices();
+
+}  // namespace platform
