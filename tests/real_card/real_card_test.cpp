@@ -208,6 +208,21 @@ TEST_F(RealCard, ServerGoneAtCloseIsToldOnceForTheVolumes) {
   EXPECT_EQ(Count(err, "ALSA mixer 'osc': the volumes could not be set"), 1) << err;
 }
 
+TEST_F(RealCard, WithoutAnyMixerDeviceTheWindowStaysStill) {
+  if (!ReadFile("/proc/asound/cards").empty() &&
+      ReadFile("/proc/asound/cards").find("no soundcards") == std::string::npos)
+    GTEST_SKIP() << "this machine has a sound card, so it has a mixer device";
+  const RunResult r = systemtest::RunScript(
+      dir_, "wait 0.5\ndump " + dir_ + "/still.json\nclose\n", "--card=alsa:osciloskop_none");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const jsonread::Value d = jsonread::ParseFile(dir_ + "/still.json");
+  EXPECT_EQ(d["errors"][0].Str(), "No mixer device present in this system.");
+  EXPECT_EQ(d["state"]["SampleCount"].Int(), 22100);
+  EXPECT_EQ(d["state"]["GenFrequency"].Int(), 0);
+  EXPECT_EQ(d["card"]["capture"]["pcmOpens"].Int(), 0);
+  EXPECT_EQ(d["card"]["playback"]["pcmOpens"].Int(), 0);
+}
+
 TEST_F(RealCard, SignalDrivesOnlyTheVirtualCard) {
   const RunResult r = Run("wait 0.2\nsignal r sine:50\n");
   EXPECT_EQ(r.status, 2);
