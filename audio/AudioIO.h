@@ -14,9 +14,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/memory.h"
+#include "platform/mm/memory.h"
 #include "platform/toolkit/classes.h"
-#include "platform/wave/mmsystem.h"
+#include "platform/mm/mmsystem.h"
 
 // The buffer event of both streams: Buffer is one data block, Size its
 // length in bytes (the output's handler may shorten it).

@@ -15,12 +15,12 @@
 #include <string>
 
 #include "instrument/Form1.h"
-#include "platform/core/timebase.h"
+#include "platform/headless/timebase.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"
-#include "platform/toolkit/headless.h"
-#include "platform/wave/virtual_card.h"
+#include "platform/headless/headless.h"
+#include "platform/card/virtual/virtual_card.h"
 
 namespace {
 

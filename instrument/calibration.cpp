@@ -1,6 +1,6 @@
 // The calibration walk-through and the auxiliary commands.
 #include "instrument/Form1.h"
-#include "platform/exec.h"
+#include "platform/mm/exec.h"
 
 namespace osciloskop {
 

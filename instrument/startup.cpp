@@ -3,7 +3,7 @@
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
 #include "mixer/AudioMixer.h"
-#include "platform/volume.h"
+#include "platform/mm/volume.h"
 
 namespace osciloskop {
 

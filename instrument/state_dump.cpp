@@ -4,7 +4,7 @@
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
 #include "mixer/MixerDump.h"
-#include "platform/toolkit/json.h"
+#include "platform/headless/json.h"
 
 namespace osciloskop {
 

@@ -10,10 +10,10 @@
 #include "platform/card/virtual/virtual_mixer.h"
 #include "platform/mm/mixer_backend.h"
 #include "platform/options.h"
-#include "platform/toolkit/headless.h"
-#include "platform/toolkit/json.h"
-#include "platform/volume.h"
-#include "platform/wave/virtual_card.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/json.h"
+#include "platform/mm/volume.h"
+#include "platform/card/virtual/virtual_card.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/timebase.h"
+#include "platform/headless/timebase.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/wave/mmsystem.h"
+#include "platform/mm/mmsystem.h"
 
 using UINT_PTR = std::uintptr_t;
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/core/timebase.h"
+#include "platform/headless/timebase.h"
 #include "platform/options.h"
-#include "platform/toolkit/headless.h"
+#include "platform/headless/headless.h"
 
 namespace platform {
 

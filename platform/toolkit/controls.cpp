@@ -18,7 +18,7 @@
 
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form.h"
-#include "platform/toolkit/json.h"
+#include "platform/headless/json.h"
 #include "platform/toolkit/qt_bridge.h"
 
 namespace platform {

@@ -11,7 +11,7 @@
 
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form_window.h"
-#include "platform/toolkit/json.h"
+#include "platform/headless/json.h"
 #include "platform/toolkit/qt_bridge.h"
 
 namespace platform {

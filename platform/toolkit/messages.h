@@ -2,7 +2,7 @@
 // Window messages: PostMessage queues a message for a window handle from any
 // thread; the GUI thread's message loop hands it to the window in posting
 // order. A message for a window that no longer exists is dropped.
-#include "platform/wintypes.h"
+#include "platform/mm/wintypes.h"
 
 namespace platform {
 

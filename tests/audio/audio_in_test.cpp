@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "audio/AudioIn.h"
-#include "platform/wave/frame_grid.h"
+#include "platform/card/virtual/frame_grid.h"
 #include "tests/platform/wave_test_clock.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
-#include "platform/memory.h"
+#include "platform/mm/memory.h"
 #include "tests/platform/wave_test_clock.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "mixer/AudioMixer.h"
 #include "platform/card/virtual/virtual_mixer.h"
-#include "platform/volume.h"
-#include "platform/wave/virtual_card.h"
+#include "platform/mm/volume.h"
+#include "platform/card/virtual/virtual_card.h"
 
 namespace {
 

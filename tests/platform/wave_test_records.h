@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/wave/mmsystem.h"
+#include "platform/mm/mmsystem.h"
 
 namespace wavetest {
 

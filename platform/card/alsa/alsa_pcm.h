@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/wave/wave_backend.h"
+#include "platform/mm/wave_backend.h"
 
 namespace platform {
 

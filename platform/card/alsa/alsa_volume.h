@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/volume.h"
+#include "platform/mm/volume.h"
 
 namespace platform {
 

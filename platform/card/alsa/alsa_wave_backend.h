@@ -23,7 +23,7 @@
 #include <string>
 
 #include "platform/card/alsa/alsa_pcm_device.h"
-#include "platform/wave/wave_backend.h"
+#include "platform/mm/wave_backend.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/volume.h"
+#include "platform/mm/volume.h"
 
 namespace platform {
 

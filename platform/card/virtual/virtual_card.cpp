@@ -1,0 +1,219 @@
+#include "platform/card/virtual/virtual_card.h"
+
+#include <atomic>
+#include <memory>
+
+#include "platform/card/virtual/virtual_mixer.h"
+#include "platform/mm/volume.h"
+
+namespace platform {
+
+namespace {
+
+// Handles of every card this process has had: never reused.
+std::atomic<std::uintptr_t> next_handle{0x1000};
+
+std::unique_ptr<VirtualCard>& CardSlot() {
+  static std::unique_ptr<VirtualCard> card;
+  return card;
+}
+
+int SideIndex(char side) {
+  if (side == 'r' || side == 'R') return 0;
+  if (side == 'l' || side == 'L') return 1;
+  return -1;
+}
+
+}  // namespace
+
+MMRESULT VirtualCard::Countdown::Next() {
+  if (nth <= 0) return MMSYSERR_NOERROR;
+  if (--nth > 0) return MMSYSERR_NOERROR;
+  return code;
+}
+
+VirtualCard::VirtualCard() : out_(history_, capture_), in_(sources_, history_) {}
+VirtualCard::~VirtualCard() = default;
+
+UINT VirtualCard::DeviceCount(WaveDir) { return 1; }
+
+std::uintptr_t VirtualCard::HandleOf(WaveDir dir) const {
+  return dir == WaveDir::In ? in_.Handle() : out_.Handle();
+}
+
+bool VirtualCard::IsOpen(WaveDir dir) const { return HandleOf(dir) != 0; }
+
+std::size_t VirtualCard::QueuedBuffers(WaveDir dir) const {
+  return dir == WaveDir::In ? in_.Queued() : out_.Queued();
+}
+
+MMRESULT VirtualCard::Open(WaveDir dir, UINT, const WAVEFORMATEX& format, HWND callback,
+                           DWORD flags, std::uintptr_t* handle) {
+  Faults& f = FaultsOf(dir);
+  if (f.vanished) return MMSYSERR_NODRIVER;
+  if (f.open_times > 0) {
+    --f.open_times;
+    return f.open_code;
+  }
+  if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
+  if (IsOpen(dir)) return MMSYSERR_ALLOCATED;
+  *handle = next_handle.fetch_add(1);
+  if (dir == WaveDir::In) {
+    in_.Open(*handle, format, callback);
+  } else {
+    if (!capture_path_.empty() && !capture_format_fixed_) {
+      capture_format_fixed_ = true;
+      capture_.Create(capture_path_, format.nChannels, static_cast<int>(format.nSamplesPerSec));
+    }
+    out_.Open(*handle, format, callback);
+  }
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Check(WaveDir dir, std::uintptr_t handle) {
+  if (handle == 0 || handle != HandleOf(dir)) return MMSYSERR_INVALHANDLE;
+  return FaultsOf(dir).vanished ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Prepare(WaveDir dir, std::uintptr_t, WAVEHDR*) {
+  return FaultsOf(dir).prepare.Next();
+}
+
+MMRESULT VirtualCard::Queue(WaveDir dir, std::uintptr_t, WAVEHDR* header) {
+  MMRESULT r = FaultsOf(dir).queue.Next();
+  if (r != MMSYSERR_NOERROR) return r;
+  if (dir == WaveDir::In)
+    in_.Add(header);
+  else
+    out_.Write(header);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Start(std::uintptr_t) {
+  if (start_fail_times_ > 0) {
+    --start_fail_times_;
+    return start_fail_code_;
+  }
+  in_.Start();
+  ++runs_started_;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Pause(std::uintptr_t) {
+  out_.Pause();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Restart(std::uintptr_t) {
+  out_.Restart();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Reset(WaveDir dir, std::uintptr_t) {
+  if (dir == WaveDir::In)
+    in_.Reset();
+  else
+    out_.Reset();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT VirtualCard::Close(WaveDir dir, std::uintptr_t handle) {
+  if (handle == 0 || handle != HandleOf(dir)) return MMSYSERR_INVALHANDLE;
+  return dir == WaveDir::In ? in_.Close() : out_.Close();
+}
+
+std::string VirtualCard::SetInputSource(char side, const std::string& source) {
+  const int i = SideIndex(side);
+  if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
+  return sources_[i].Parse(source);
+}
+
+std::string VirtualCard::InputSourceText(char side) const {
+  const int i = SideIndex(side);
+  return i < 0 ? std::string() : sources_[i].Text();
+}
+
+std::string VirtualCard::CaptureOutput(const std::string& path) {
+  // Created now so that an unwritable path is reported at once; written
+  // again with the real format when the output opens.
+  std::string error = capture_.Create(path, 1, 44100);
+  if (!error.empty()) return error;
+  capture_path_ = path;
+  capture_format_fixed_ = false;
+  if (out_.IsOpen()) {
+    capture_format_fixed_ = true;
+    capture_.Create(path, out_.Format().nChannels, static_cast<int>(out_.Format().nSamplesPerSec));
+  }
+  return {};
+}
+
+void VirtualCard::StopCapture() {
+  capture_.Close();
+  capture_path_.clear();
+}
+
+void VirtualCard::FailOpens(WaveDir dir, MMRESULT code, int times) {
+  FaultsOf(dir).open_times = times;
+  FaultsOf(dir).open_code = code;
+}
+
+void VirtualCard::FailStarts(MMRESULT code, int times) {
+  start_fail_times_ = times;
+  start_fail_code_ = code;
+}
+
+void VirtualCard::FailPrepare(WaveDir dir, int nth, MMRESULT code) {
+  FaultsOf(dir).prepare = {nth, code};
+}
+
+void VirtualCard::FailQueue(WaveDir dir, int nth, MMRESULT code) {
+  FaultsOf(dir).queue = {nth, code};
+}
+
+void VirtualCard::VanishDevice(WaveDir dir) {
+  Faults& f = FaultsOf(dir);
+  if (f.vanished) return;
+  f.vanished = true;
+  if (dir == WaveDir::In)
+    in_.Reset();
+  else
+    out_.Reset();
+}
+
+void VirtualCard::RestoreDevice(WaveDir dir) { FaultsOf(dir).vanished = false; }
+
+std::string VirtualCard::Describe() const {
+  auto state = [](bool open, bool vanished) {
+    return std::string(vanished ? "vanished" : open ? "open" : "closed");
+  };
+  std::string s = "output: " + state(out_.IsOpen(), out_faults_.vanished);
+  if (out_.IsOpen()) s += out_.Paused() ? ", paused" : out_.Playing() ? ", playing" : ", idle";
+  s += ", " + std::to_string(out_.Queued()) + " queued, " + std::to_string(out_.FramesPlayed()) +
+       " frames played; input: " + state(in_.IsOpen(), in_faults_.vanished);
+  if (in_.IsOpen()) s += in_.Recording() ? ", recording" : ", stopped";
+  s += ", " + std::to_string(in_.Queued()) + " queued, " + std::to_string(runs_started_) +
+       " runs started; sources: r=" + sources_[0].Text() + " l=" + sources_[1].Text() +
+       "; capture: " + (capture_path_.empty() ? std::string("none") : capture_path_);
+  return s;
+}
+
+VirtualCard& TheVirtualCard() {
+  auto& card = CardSlot();
+  if (!card) card = std::make_unique<VirtualCard>();
+  return *card;
+}
+
+void ResetVirtualCard() {
+  CardSlot().reset();
+  CardSlot() = std::make_unique<VirtualCard>();
+  ResetVirtualVolumes();
+  ResetVirtualMixer();
+}
+
+std::string SetInputSource(char side, const std::string& source) {
+  return TheVirtualCard().SetInputSource(side, source);
+}
+std::string InputSourceText(char side) { return TheVirtualCard().InputSourceText(side); }
+std::string CaptureOutputToWav(const std::string& path) { return TheVirtualCard().CaptureOutput(path); }
+
+}  // namespace platform

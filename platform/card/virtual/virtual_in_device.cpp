@@ -1,0 +1,127 @@
+#include "platform/card/virtual/virtual_in_device.h"
+
+#include <algorithm>
+
+#include "platform/toolkit/messages.h"
+#include "platform/card/virtual/frame_grid.h"
+#include "platform/card/virtual/pcm_samples.h"
+
+namespace platform {
+
+VirtualInDevice::VirtualInDevice(const InputSource* sources, const OutputHistory& loopback)
+    : sources_(sources), loopback_(loopback) {
+  queue_.reserve(8);
+}
+
+VirtualInDevice::~VirtualInDevice() { Cancel(); }
+
+void VirtualInDevice::Cancel() {
+  if (event_ != 0) DeviceScheduler().Cancel(event_);
+  event_ = 0;
+}
+
+std::int64_t VirtualInDevice::FramesOf(const WAVEHDR* h) const {
+  return h->dwBufferLength / format_.nBlockAlign;
+}
+
+void VirtualInDevice::Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback) {
+  handle_ = handle;
+  callback_ = callback;
+  format_ = format;
+  queue_.clear();
+  recording_ = false;
+  PostMessage(callback_, MM_WIM_OPEN, handle_, 0);
+}
+
+MMRESULT VirtualInDevice::Close() {
+  if (!queue_.empty()) return WAVERR_STILLPLAYING;
+  Cancel();
+  recording_ = false;
+  PostMessage(callback_, MM_WIM_CLOSE, handle_, 0);
+  handle_ = 0;
+  callback_ = NullWindow;
+  return MMSYSERR_NOERROR;
+}
+
+void VirtualInDevice::Add(WAVEHDR* header) {
+  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  header->dwBytesRecorded = 0;
+  queue_.push_back(header);
+  if (queue_.size() == 1 && recording_) ScheduleHead();
+}
+
+void VirtualInDevice::Start() {
+  if (recording_) return;
+  recording_ = true;
+  start_time_ = DeviceClock().Now();
+  start_frame_ = FrameAt(start_time_, format_.nSamplesPerSec);
+  cursor_ = 0;
+  if (!queue_.empty()) ScheduleHead();
+}
+
+// The head begins with the first frame not yet recorded into a buffer and
+// not already under way.
+void VirtualInDevice::ScheduleHead() {
+  const std::int64_t rate = format_.nSamplesPerSec;
+  const std::int64_t now_frame = FirstFrameFrom(DeviceClock().Now() - start_time_, rate);
+  head_first_ = std::max(cursor_, now_frame);
+  const Nanos done = start_time_ + FrameTime(head_first_ + FramesOf(queue_.front()), rate);
+  event_ = DeviceScheduler().At(done, [this] {
+    event_ = 0;
+    CompleteHead();
+  });
+}
+
+std::int16_t VirtualInDevice::Sample(int input, std::int64_t j) const {
+  const InputSource& src = sources_[input];
+  const std::int64_t rate = format_.nSamplesPerSec;
+  if (src.kind() != InputSource::Kind::Generator) return src.SampleAt(start_frame_ + j, rate);
+  if (loopback_.Rate() <= 0) return 0;
+  const Nanos t = start_time_ + FrameTime(j, rate);
+  return loopback_.Get(FrameAt(t, loopback_.Rate()), input);
+}
+
+void VirtualInDevice::Fill(WAVEHDR* h, std::int64_t count) {
+  const int bits = format_.wBitsPerSample;
+  const int step = bits / 8;
+  for (std::int64_t k = 0; k < count; ++k) {
+    char* at = h->lpData + k * format_.nBlockAlign;
+    WritePcmSample(at, bits, Sample(0, head_first_ + k));
+    if (format_.nChannels == 2) WritePcmSample(at + step, bits, Sample(1, head_first_ + k));
+  }
+}
+
+void VirtualInDevice::Return(WAVEHDR* h, std::int64_t frames) {
+  h->dwBytesRecorded = static_cast<DWORD>(frames * format_.nBlockAlign);
+  h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  PostMessage(callback_, MM_WIM_DATA, handle_, reinterpret_cast<LPARAM>(h));
+}
+
+void VirtualInDevice::CompleteHead() {
+  WAVEHDR* h = queue_.front();
+  const std::int64_t frames = FramesOf(h);
+  Fill(h, frames);
+  cursor_ = head_first_ + frames;
+  queue_.erase(queue_.begin());
+  Return(h, frames);
+  if (!queue_.empty()) ScheduleHead();
+}
+
+void VirtualInDevice::Reset() {
+  Cancel();
+  if (recording_ && !queue_.empty()) {
+    // Frames wholly recorded by now are in the head buffer.
+    const std::int64_t rate = format_.nSamplesPerSec;
+    const std::int64_t done = FrameAt(DeviceClock().Now() - start_time_, rate);
+    WAVEHDR* h = queue_.front();
+    const std::int64_t got = std::clamp<std::int64_t>(done - head_first_, 0, FramesOf(h));
+    Fill(h, got);
+    Return(h, got);
+    queue_.erase(queue_.begin());
+  }
+  for (WAVEHDR* h : queue_) Return(h, 0);
+  queue_.clear();
+  recording_ = false;
+}
+
+}  // namespace platform

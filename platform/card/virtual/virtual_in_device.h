@@ -1,0 +1,64 @@
+#pragma once
+// The virtual card's input: records continuously from waveInStart on the
+// device clock. Frame j of a run is recorded during
+// [start + FrameTime(j), start + FrameTime(j + 1)); queued buffers are
+// filled in queue order from the recording position and each is returned
+// when its last frame has been recorded. Frames recorded while no buffer is
+// queued are lost, as on a real card. The first sample of a frame is the
+// card's left input (source 0), the second its right input (source 1).
+#include <cstdint>
+#include <vector>
+
+#include "platform/headless/timebase.h"
+#include "platform/card/virtual/input_source.h"
+#include "platform/mm/mmsystem.h"
+#include "platform/card/virtual/output_history.h"
+
+namespace platform {
+
+class VirtualInDevice {
+ public:
+  VirtualInDevice(const InputSource* sources /* [2] */, const OutputHistory& loopback);
+  ~VirtualInDevice();
+  VirtualInDevice(const VirtualInDevice&) = delete;
+  VirtualInDevice& operator=(const VirtualInDevice&) = delete;
+
+  bool IsOpen() const { return handle_ != 0; }
+  std::uintptr_t Handle() const { return handle_; }
+
+  void Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback);
+  MMRESULT Close();
+  void Add(WAVEHDR* header);
+  void Start();
+  // Stops recording and returns every queued buffer, the one being
+  // recorded with the frames it holds so far.
+  void Reset();
+
+  std::size_t Queued() const { return queue_.size(); }
+  bool Recording() const { return recording_; }
+
+ private:
+  std::int64_t FramesOf(const WAVEHDR* h) const;
+  // Relative frame j's sample of one input.
+  std::int16_t Sample(int input, std::int64_t j) const;
+  void Fill(WAVEHDR* h, std::int64_t count);
+  void ScheduleHead();
+  void CompleteHead();
+  void Return(WAVEHDR* h, std::int64_t frames);
+  void Cancel();
+
+  const InputSource* sources_;
+  const OutputHistory& loopback_;
+  std::uintptr_t handle_ = 0;
+  HWND callback_ = NullWindow;
+  WAVEFORMATEX format_{};
+  std::vector<WAVEHDR*> queue_;
+  bool recording_ = false;
+  Nanos start_time_ = 0;
+  std::int64_t start_frame_ = 0;  // absolute frame index of the run's frame 0
+  std::int64_t cursor_ = 0;       // next run frame not yet given to a buffer
+  std::int64_t head_first_ = 0;   // run frame the head buffer begins with
+  Scheduler::Id event_ = 0;
+};
+
+}  // namespace platform

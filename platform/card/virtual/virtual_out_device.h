@@ -1,0 +1,65 @@
+#pragma once
+// The virtual card's output: plays the written buffers one after another at
+// the output's frame rate on the device clock and returns each, in order,
+// when its last frame has played. Playing begins on the next frame boundary
+// of the output's frame grid and runs on without a gap while buffers are
+// queued. What plays goes into the loopback history and, when set, the
+// capture file.
+#include <cstdint>
+#include <vector>
+
+#include "platform/headless/timebase.h"
+#include "platform/mm/mmsystem.h"
+#include "platform/card/virtual/output_history.h"
+#include "platform/card/virtual/wav_writer.h"
+
+namespace platform {
+
+class VirtualOutDevice {
+ public:
+  VirtualOutDevice(OutputHistory& history, WavWriter& capture);
+  ~VirtualOutDevice();
+  VirtualOutDevice(const VirtualOutDevice&) = delete;
+  VirtualOutDevice& operator=(const VirtualOutDevice&) = delete;
+
+  bool IsOpen() const { return handle_ != 0; }
+  std::uintptr_t Handle() const { return handle_; }
+  const WAVEFORMATEX& Format() const { return format_; }
+
+  void Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback);
+  MMRESULT Close();
+  void Write(WAVEHDR* header);
+  void Pause();
+  void Restart();
+  // Returns every queued buffer at once, the one playing cut where it is.
+  void Reset();
+
+  std::size_t Queued() const { return queue_.size(); }
+  bool Paused() const { return paused_; }
+  bool Playing() const { return stretch_; }
+  std::int64_t FramesPlayed() const { return frames_played_; }
+
+ private:
+  std::int64_t FramesOf(const WAVEHDR* h) const;
+  void Begin(Nanos now);
+  void Finish();
+  void Cut(Nanos now);
+  void Played(const WAVEHDR* h, std::int64_t from, std::int64_t to);
+  void Cancel();
+
+  OutputHistory& history_;
+  WavWriter& capture_;
+  std::uintptr_t handle_ = 0;
+  HWND callback_ = NullWindow;
+  WAVEFORMATEX format_{};
+  std::vector<WAVEHDR*> queue_;
+  bool paused_ = false;
+  bool stretch_ = false;             // the head buffer is playing
+  std::int64_t head_pos_ = 0;        // head frames played before this stretch
+  std::int64_t stretch_start_ = 0;   // grid frame at which head frame head_pos_ plays
+  Scheduler::Id event_ = 0;
+  std::int64_t frames_played_ = 0;
+  std::vector<std::int16_t> convert_;  // capture scratch, grows to the largest buffer
+};
+
+}  // namespace platform

@@ -1,0 +1,294 @@
+#include "platform/headless/headless.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "platform/headless/timebase.h"
+#include "platform/options.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/form_window.h"
+#include "platform/headless/json.h"
+
+namespace platform {
+
+namespace {
+
+std::vector<std::pair<std::string, std::function<void(JsonWriter&)>>>& Sections() {
+  static std::vector<std::pair<std::string, std::function<void(JsonWriter&)>>> s;
+  return s;
+}
+
+std::function<std::string(char, const std::string&)>& SignalHandler() {
+  static std::function<std::string(char, const std::string&)> h;
+  return h;
+}
+
+using MixerHandler =
+    std::function<std::string(const std::string&, const std::string&, const std::string&)>;
+MixerHandler& TheMixerHandler() {
+  static MixerHandler h;
+  return h;
+}
+
+struct ScriptError {
+  std::string message;
+};
+
+bool ParseInt(const std::string& s, int& out) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool ParseSeconds(const std::string& s, double& out) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
+}
+
+class Runner {
+ public:
+  explicit Runner(TApplication& app)
+      : app_(app), quantum_(Nanos{app.Options().idle_quantum_ms} * 1'000'000) {}
+
+  void Execute(const std::vector<std::string>& words);
+  bool closed() const { return closed_; }
+
+ private:
+  TForm& Form() {
+    if (!app_.MainForm()) throw ScriptError{"no window"};
+    return *app_.MainForm();
+  }
+  TControl& ControlNamed(const std::string& name) {
+    TControl* c = Form().Control(name);
+    if (!c) throw ScriptError{"unknown control '" + name + "'"};
+    return *c;
+  }
+  static void Check(const std::string& error) {
+    if (!error.empty()) throw ScriptError{error};
+  }
+  void Need(const std::vector<std::string>& w, std::size_t n, const char* usage) {
+    if (w.size() != n) throw ScriptError{std::string("usage: ") + usage};
+  }
+  void Wait(Nanos duration);
+  void Act(const std::function<std::string()>& action) {
+    std::string error;
+    app_.Guard([&] { error = action(); });
+    Check(error);
+    Settle();
+  }
+  // Messages posted by an action are handled before the next line, as they
+  // would be before a user's next action.
+  void Settle() { app_.Guard([] { QCoreApplication::processEvents(); }); }
+
+  TApplication& app_;
+  Nanos quantum_;
+  bool closed_ = false;
+};
+
+void AdvanceFor(TApplication& app, Nanos duration, Nanos quantum) {
+  VirtualClock* clock = TheVirtualClock();
+  const Nanos target = clock->Now() + duration;
+  while (!app.Terminated()) {
+    bool done = app.Step();
+    if (clock->Now() >= target) break;
+    if (!done) {
+      clock->AdvanceTo(std::min(target, clock->Now() + quantum));
+      continue;
+    }
+    // Waiting for a message: jump to the next device event.
+    auto next = DeviceScheduler().NextTime();
+    clock->AdvanceTo(next && *next < target ? std::max(*next, clock->Now()) : target);
+  }
+}
+
+// On a real card time is the wall clock's: the steps run as they come, an
+// idle step that wants to run again waits one quantum for messages first
+// (so a script does not spin a core), and device events are awaited.
+void WaitRealTime(TApplication& app, Nanos duration, Nanos quantum) {
+  const Nanos target = DeviceClock().Now() + duration;
+  while (!app.Terminated()) {
+    const bool done = app.Step();
+    const Nanos now = DeviceClock().Now();
+    if (now >= target) break;
+    Nanos until = done ? target : std::min(target, now + quantum);
+    if (auto next = DeviceScheduler().NextTime()) until = std::min(until, std::max(*next, now));
+    app.WaitForMessages(until - now);
+  }
+}
+
+void Runner::Wait(Nanos duration) {
+  if (TheVirtualClock() == nullptr)
+    WaitRealTime(app_, duration, quantum_);
+  else
+    AdvanceFor(app_, duration, quantum_);
+}
+
+void WriteFileOrThrow(const std::string& path, const std::string& data) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  if (!f) throw ScriptError{"cannot write '" + path + "'"};
+  f.write(data.data(), static_cast<std::streamsize>(data.size()));
+  f.close();
+  if (!f) throw ScriptError{"cannot write '" + path + "'"};
+}
+
+void Runner::Execute(const std::vector<std::string>& w) {
+  const std::string& cmd = w[0];
+  // A dump may follow: it shows what the close handler left behind.
+  if (closed_ && cmd != "dump")
+    throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
+  if (cmd == "wait") {
+    Need(w, 2, "wait SECONDS");
+    double s = 0;
+    if (!ParseSeconds(w[1], s) || s < 0 || s > 1e6)
+      throw ScriptError{"wait: '" + w[1] + "' is not a number of seconds from 0 to 1000000"};
+    Wait(static_cast<Nanos>(std::llround(s * 1e9)));
+  } else if (cmd == "select") {
+    Need(w, 3, "select CONTROL INDEX");
+    TControl& c = ControlNamed(w[1]);
+    int i = 0;
+    if (!ParseInt(w[2], i)) throw ScriptError{"select: '" + w[2] + "' is not an item index"};
+    Act([&] { return c.UserSelect(i); });
+  } else if (cmd == "position") {
+    Need(w, 3, "position CONTROL VALUE");
+    TControl& c = ControlNamed(w[1]);
+    int v = 0;
+    if (!ParseInt(w[2], v)) throw ScriptError{"position: '" + w[2] + "' is not a whole number"};
+    Act([&] { return c.UserPosition(v); });
+  } else if (cmd == "click") {
+    Need(w, 2, "click CONTROL");
+    TControl& c = ControlNamed(w[1]);
+    Act([&] { return c.UserClick(); });
+  } else if (cmd == "focus") {
+    Need(w, 2, "focus CONTROL");
+    TControl& c = ControlNamed(w[1]);
+    Act([&] { return Form().FocusControl(&c); });
+  } else if (cmd == "key") {
+    Need(w, 2, "key NAME");
+    Act([&] { return Form().PressKey(w[1]); });
+  } else if (cmd == "resize") {
+    Need(w, 3, "resize WIDTH HEIGHT");
+    int cw = 0, ch = 0;
+    if (!ParseInt(w[1], cw) || !ParseInt(w[2], ch) || cw < 1 || ch < 1 || cw > 8192 || ch > 8192)
+      throw ScriptError{"resize: the client size must be two whole numbers from 1 to 8192"};
+    Act([&] {
+      Form().SetClientSize(cw, ch);
+      return std::string();
+    });
+  } else if (cmd == "signal") {
+    Need(w, 3, "signal r|l SOURCE");
+    if (w[1] != "r" && w[1] != "l") throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
+    if (!SignalHandler()) throw ScriptError{"signal: this card has no signal inputs"};
+    Check(SignalHandler()(w[1][0], w[2]));
+  } else if (cmd == "mixer") {
+    Need(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
+    if (!TheMixerHandler()) throw ScriptError{"mixer: this card's mixer cannot be changed from here"};
+    Check(TheMixerHandler()(w[1], w[2], w[3]));
+    Settle();
+  } else if (cmd == "screenshot") {
+    Need(w, 2, "screenshot FILE.png");
+    if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
+      throw ScriptError{"screenshot: the file name must end in .png"};
+    Form().UpdateView();
+    QImage shot = Form().Window()->Client()->grab().toImage();
+    if (!shot.save(QString::fromStdString(w[1]), "PNG")) throw ScriptError{"cannot write '" + w[1] + "'"};
+  } else if (cmd == "dump") {
+    Need(w, 2, "dump FILE.json");
+    WriteFileOrThrow(w[1], DumpText(app_));
+  } else if (cmd == "close") {
+    Need(w, 1, "close");
+    app_.Guard([&] { Form().Close(); });
+    closed_ = Form().Closed();
+    if (!closed_) throw ScriptError{"close: the window refused to close"};
+  } else {
+    throw ScriptError{"unknown command '" + cmd + "'"};
+  }
+}
+
+}  // namespace
+
+void RunFor(TApplication& app, double seconds, int quantum_ms) {
+  AdvanceFor(app, static_cast<Nanos>(std::llround(seconds * 1e9)), Nanos{quantum_ms} * 1'000'000);
+}
+
+void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer) {
+  for (auto& s : Sections())
+    if (s.first == name) {
+      s.second = std::move(writer);
+      return;
+    }
+  Sections().emplace_back(std::move(name), std::move(writer));
+}
+
+void SetSignalHandler(std::function<std::string(char, const std::string&)> handler) {
+  SignalHandler() = std::move(handler);
+}
+
+void SetMixerHandler(MixerHandler handler) { TheMixerHandler() = std::move(handler); }
+
+std::string DumpText(TApplication& app) {
+  JsonWriter w;
+  w.BeginObject();
+  w.Value("time", static_cast<double>(DeviceClock().Now()) / 1e9);
+  if (TForm* f = app.MainForm()) {
+    w.Value("caption", f->Caption());
+    w.BeginObject("client").Value("width", f->ClientWidth()).Value("height", f->ClientHeight()).EndObject();
+    w.BeginObject("window")
+        .Value("left", f->Left())
+        .Value("top", f->Top())
+        .Value("width", f->Width())
+        .Value("height", f->Height())
+        .EndObject();
+    w.BeginObject("controls");
+    for (TControl* c : f->Controls()) {
+      w.BeginObject(c->Name());
+      c->DumpProperties(w);
+      w.EndObject();
+    }
+    w.EndObject();
+    w.Value("focus", f->ActiveControl() ? f->ActiveControl()->Name() : std::string());
+    f->DumpState(w);
+  }
+  for (auto& [name, writer] : Sections()) {
+    w.BeginObject(name);
+    writer(w);
+    w.EndObject();
+  }
+  w.List("errors", app.Errors());
+  w.EndObject();
+  return w.Text();
+}
+
+int RunScript(TApplication& app, const std::string& path) {
+  std::ifstream in(path);
+  if (!in) {
+    std::fprintf(stderr, "osciloskop: cannot read script '%s'\n", path.c_str());
+    return 2;
+  }
+  Runner runner(app);
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string s; words >> s;) w.push_back(s);
+    if (w.empty()) continue;
+    try {
+      runner.Execute(w);
+    } catch (const ScriptError& e) {
+      std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), number, e.message.c_str());
+      return 2;
+    }
+  }
+  return 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#include "platform/headless/timebase.h"
+
+#include <chrono>
+#include <memory>
+
+namespace platform {
+
+namespace {
+Nanos MonotonicNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+struct Timebase {
+  RealClock real;
+  VirtualClock virt;
+  bool use_virtual = false;
+  Scheduler scheduler;
+};
+
+Timebase& Instance() {
+  static Timebase tb;
+  return tb;
+}
+}  // namespace
+
+RealClock::RealClock() : origin_(MonotonicNanos()) {}
+Nanos RealClock::Now() const { return MonotonicNanos() - origin_; }
+
+Scheduler::Id Scheduler::At(Nanos time, std::function<void()> fn) {
+  Id id = next_++;
+  events_.emplace(std::make_pair(time, id), std::move(fn));
+  return id;
+}
+
+void Scheduler::Cancel(Id id) {
+  for (auto it = events_.begin(); it != events_.end(); ++it) {
+    if (it->first.second == id) {
+      events_.erase(it);
+      return;
+    }
+  }
+}
+
+std::optional<Nanos> Scheduler::NextTime() const {
+  if (events_.empty()) return std::nullopt;
+  return events_.begin()->first.first;
+}
+
+void Scheduler::RunDue(Nanos now) {
+  while (!events_.empty() && events_.begin()->first.first <= now) {
+    auto node = events_.extract(events_.begin());
+    node.mapped()();
+  }
+}
+
+Clock& DeviceClock() {
+  auto& tb = Instance();
+  if (tb.use_virtual) return tb.virt;
+  return tb.real;
+}
+Scheduler& DeviceScheduler() { return Instance().scheduler; }
+void UseVirtualClock(bool virtual_time) { Instance().use_virtual = virtual_time; }
+VirtualClock* TheVirtualClock() {
+  auto& tb = Instance();
+  return tb.use_virtual ? &tb.virt : nullptr;
+}
+
+}  // namespace platform

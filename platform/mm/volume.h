@@ -1,0 +1,37 @@
+#pragma once
+// Playback volumes: the wave output (device 0) and the auxiliary devices 1
+// to 5. A volume is a DWORD with the left channel in the low word and the
+// right channel in the high word. The calls go to a volume backend chosen
+// at start-up; the default is the virtual card's, whose devices start with
+// distinct values (and distinct left and right words), so a restore that
+// mixes devices or channels up shows.
+#include "platform/mm/mmsystem.h"
+
+MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* pdwVolume);
+MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD dwVolume);
+MMRESULT auxGetVolume(UINT uDeviceID, DWORD* pdwVolume);
+MMRESULT auxSetVolume(UINT uDeviceID, DWORD dwVolume);
+
+namespace platform {
+
+inline constexpr int kFirstAuxDevice = 1;
+inline constexpr int kLastAuxDevice = 5;
+
+class VolumeBackend {
+ public:
+  virtual ~VolumeBackend() = default;
+  // `device` 0 is the wave output, 1..5 the auxiliary devices.
+  virtual MMRESULT Get(int device, DWORD* volume) = 0;
+  virtual MMRESULT Set(int device, DWORD volume) = 0;
+};
+
+// Not owned; nullptr restores the virtual card's volumes.
+void SetVolumeBackend(VolumeBackend* backend);
+
+// The virtual card's volumes (device 0 wave output, 1..5 auxiliary).
+DWORD VirtualVolume(int device);
+void SetVirtualVolume(int device, DWORD volume);
+DWORD InitialVirtualVolume(int device);
+void ResetVirtualVolumes();
+
+}  // namespace platform
