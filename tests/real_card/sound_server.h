@@ -154,19 +154,25 @@ inline std::size_t FirstNonZero(const std::vector<std::int16_t>& x) {
   return x.size();
 }
 
-// The private server: scripts/pulse-loopback in a folder of its own, with
-// the variables that lead this process and its children to it.
+// The private server: scripts/pulse-loopback (or pipewire-loopback) in a
+// folder of its own, with the variables that lead this process and its
+// children to it.
 class SoundServer {
  public:
-  SoundServer(std::string dir, int rate) : dir_(std::move(dir)), rate_(rate) {}
+  enum class Kind { PulseAudio, PipeWire };
+  SoundServer(std::string dir, int rate, Kind kind = Kind::PulseAudio)
+      : dir_(std::move(dir)), rate_(rate), kind_(kind) {}
+  // The ALSA device of the instrument on this server.
+  std::string Device() const { return kind_ == Kind::PulseAudio ? "osc" : "pwosc"; }
   ~SoundServer() { Stop(); }
 
   // Empty when it runs; otherwise why not.
   std::string Start() {
     const int rc = Shell(Script() + " start '" + dir_ + "' " + std::to_string(rate_) + " 2>'" +
                          dir_ + "/start.err'");
-    if (rc == 3) return "PulseAudio is not installed (scripts/setup installs it)";
-    if (rc != 0) return "the private PulseAudio did not start: " + ReadFile(dir_ + "/start.err");
+    const std::string name = kind_ == Kind::PulseAudio ? "PulseAudio" : "PipeWire";
+    if (rc == 3) return name + " is not installed (scripts/setup installs it)";
+    if (rc != 0) return "the private " + name + " did not start: " + ReadFile(dir_ + "/start.err");
     // The variables, into this process (the children inherit them).
     FILE* p = popen((Script() + " env '" + dir_ + "'").c_str(), "r");
     char line[1024];
@@ -209,6 +215,7 @@ class SoundServer {
   }
   // Plays a WAV file into the card's input.
   Background PlayIntoInput(const std::string& wav) {
+    if (kind_ == Kind::PipeWire) return Background("pw-play --target inB '" + wav + "' 2>/dev/null");
     return Background("paplay --device=inB '" + wav + "' 2>/dev/null");
   }
   // Records the card's output: 16-bit mono at 44100 Hz.
@@ -218,9 +225,13 @@ class SoundServer {
   }
 
  private:
-  static std::string Script() { return std::string(SOURCE_DIR) + "/scripts/pulse-loopback"; }
+  std::string Script() const {
+    return std::string(SOURCE_DIR) +
+           (kind_ == Kind::PulseAudio ? "/scripts/pulse-loopback" : "/scripts/pipewire-loopback");
+  }
   std::string dir_;
   int rate_;
+  Kind kind_;
   bool running_ = false;
 };
 
