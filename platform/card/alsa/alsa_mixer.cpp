@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace platform {
@@ -205,8 +206,11 @@ AlsaMixerBackend::~AlsaMixerBackend() {
 MMRESULT AlsaMixerBackend::Open(UINT device, HWND callback, std::uintptr_t* handle) {
   MMRESULT r = TreeMixerBackend::Open(device, callback, handle);
   // Watching starts with the first open: nobody listens before.
-  if (r == MMSYSERR_NOERROR && watch_ && !watcher_.joinable() && pipe(wake_) == 0)
+  if (r == MMSYSERR_NOERROR && watch_ && !watcher_.joinable() && pipe(wake_) == 0) {
     watcher_ = std::thread([this] { Watch(); });
+    std::unique_lock lock(watching_mutex_);
+    watching_changed_.wait_for(lock, std::chrono::seconds(2), [this] { return watching_; });
+  }
   return r;
 }
 
@@ -261,6 +265,11 @@ void AlsaMixerBackend::Watch() {
     }
     mixers.push_back(std::move(m));
   }
+  {
+    std::lock_guard lock(watching_mutex_);
+    watching_ = true;
+  }
+  watching_changed_.notify_all();
   while (!stop_) {
     std::vector<pollfd> fds(1);
     fds[0] = {wake_[0], POLLIN, 0};

@@ -10,7 +10,9 @@
 // MM_MIXM_LINE_CHANGE (any other change of an element), posted to the GUI
 // thread. Values are read on the calling thread, from the device itself.
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +51,10 @@ class AlsaMixerBackend final : public TreeMixerBackend {
   bool watch_;
   std::thread watcher_;
   std::atomic<bool> stop_{false};
+  // Set once the watcher listens: a change made after Open is never missed.
+  std::mutex watching_mutex_;
+  std::condition_variable watching_changed_;
+  bool watching_ = false;
   int wake_[2] = {-1, -1};
 };
 
