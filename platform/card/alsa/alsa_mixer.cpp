@@ -74,8 +74,9 @@ class AlsaSimpleMixer final : public AlsaElements {
 
   bool Read(const std::string& name, unsigned index, AlsaValue what, int channel,
             long* value) override {
-    // Takes in what changed since the last read.
-    snd_mixer_handle_events(mixer_.get());
+    // Takes in what changed since the last read; a mixer whose server went
+    // answers no more.
+    if (snd_mixer_handle_events(mixer_.get()) < 0) return false;
     snd_mixer_selem_id_t* id = nullptr;
     snd_mixer_selem_id_alloca(&id);
     snd_mixer_selem_id_set_name(id, name.c_str());
@@ -239,10 +240,18 @@ void AlsaMixerBackend::ElementChanged(UINT device, const std::string& name, unsi
 }
 
 MMRESULT AlsaMixerBackend::BeforeValues(UINT device, MixerLineNode&, MixerControlNode& control) {
-  for (const AlsaControlSource& s : devices_[device].map.sources)
-    if (s.control_id == control.id)
-      return ReadAlsaControl(*devices_[device].elements, s, control) ? MMSYSERR_NOERROR
-                                                                     : MMSYSERR_ERROR;
+  for (const AlsaControlSource& s : devices_[device].map.sources) {
+    if (s.control_id == control.id) {
+      Device& d = devices_[device];
+      if (ReadAlsaControl(*d.elements, s, control)) return MMSYSERR_NOERROR;
+      // Opened again once: the server may have been restarted since.
+      std::string error;
+      std::unique_ptr<AlsaElements> fresh = OpenAlsaElements(d.ctl, error);
+      if (!fresh) return MMSYSERR_ERROR;
+      d.elements = std::move(fresh);
+      return ReadAlsaControl(*d.elements, s, control) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+    }
+  }
   return MIXERR_INVALCONTROL;
 }
 
@@ -251,20 +260,22 @@ void AlsaMixerBackend::Watch() {
   // Contexts outlive the mixers: closing a mixer reports its elements as
   // removed, and those reports are not wanted.
   std::vector<std::unique_ptr<WatchContext>> contexts;
-  std::vector<MixerPtr> mixers;
-  for (UINT d = 0; d < devices_.size(); ++d) {
+  std::vector<MixerPtr> mixers(devices_.size());
+  for (UINT d = 0; d < devices_.size(); ++d)
+    contexts.push_back(std::make_unique<WatchContext>(WatchContext{this, d}));
+  auto attach = [&](UINT d) {
     std::string error;
     MixerPtr m = OpenSimpleMixer(devices_[d].ctl, error);
-    if (!m) continue;
-    contexts.push_back(std::make_unique<WatchContext>(WatchContext{this, d}));
+    if (!m) return;
     snd_mixer_set_callback(m.get(), MixerEvent);
-    snd_mixer_set_callback_private(m.get(), contexts.back().get());
+    snd_mixer_set_callback_private(m.get(), contexts[d].get());
     for (snd_mixer_elem_t* e = snd_mixer_first_elem(m.get()); e; e = snd_mixer_elem_next(e)) {
       snd_mixer_elem_set_callback(e, ElementEvent);
-      snd_mixer_elem_set_callback_private(e, contexts.back().get());
+      snd_mixer_elem_set_callback_private(e, contexts[d].get());
     }
-    mixers.push_back(std::move(m));
-  }
+    mixers[d] = std::move(m);
+  };
+  for (UINT d = 0; d < devices_.size(); ++d) attach(d);
   {
     std::lock_guard lock(watching_mutex_);
     watching_ = true;
@@ -273,22 +284,28 @@ void AlsaMixerBackend::Watch() {
   while (!stop_) {
     std::vector<pollfd> fds(1);
     fds[0] = {wake_[0], POLLIN, 0};
-    std::vector<std::size_t> first(mixers.size());
-    for (std::size_t i = 0; i < mixers.size(); ++i) {
-      first[i] = fds.size();
-      const int n = snd_mixer_poll_descriptors_count(mixers[i].get());
+    for (auto& m : mixers) {
+      if (!m) continue;
+      const int n = snd_mixer_poll_descriptors_count(m.get());
       if (n <= 0) continue;
-      fds.resize(fds.size() + static_cast<std::size_t>(n));
-      snd_mixer_poll_descriptors(mixers[i].get(), &fds[first[i]], static_cast<unsigned>(n));
+      const std::size_t first = fds.size();
+      fds.resize(first + static_cast<std::size_t>(n));
+      snd_mixer_poll_descriptors(m.get(), &fds[first], static_cast<unsigned>(n));
     }
+    // The poll's timeout is also the pace of reopening a mixer that went.
     if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
     if (stop_) break;
-    // A device that has gone (its server stopped) is watched no more.
-    for (auto& m : mixers)
-      if (m && snd_mixer_handle_events(m.get()) < 0) Quiet(m).reset();
-    std::erase(mixers, nullptr);
+    for (UINT d = 0; d < mixers.size(); ++d) {
+      if (!mixers[d]) {
+        // Its server may be back (restarted): watch it again.
+        attach(d);
+      } else if (snd_mixer_handle_events(mixers[d].get()) < 0) {
+        Quiet(mixers[d]).reset();
+      }
+    }
   }
-  for (auto& m : mixers) Quiet(m);
+  for (auto& m : mixers)
+    if (m) Quiet(m);
 }
 
 }  // namespace platform
