@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "instrument/Form1.h"
 #include "instrument/sample_access.h"
@@ -51,7 +52,8 @@ void FindPeak(const SampleArray& samples, std::int32_t sample_count, std::uint16
   std::uint32_t p = peak;
   for (std::int32_t i = 1; i < end; ++i) {
     const std::int32_t x = samples[static_cast<std::size_t>(i)];
-    const std::uint32_t a = x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
+    const std::uint32_t a =
+        x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
     p = a >= p ? a : p;
   }
   peak = static_cast<std::uint16_t>(p);
@@ -183,11 +185,13 @@ void TForm1::MeasureChannelL() {
   PeakAbsL = 0;
   SplitChannel(CaptureBuffer, SampleCount, 1, SamplesL, CaptureCursor);
   FindPeak(SamplesL, SampleCount, PeakAbsL);
-  // Built in one piece: the text itself is the only allocation.
+  // Formatted in place and set only when it differs: the text is too long
+  // for a string's own storage, and it rarely changes.
   char peaks[48];
   const int n = std::snprintf(peaks, sizeof peaks, "rmaxl =%urmaxr =%u", unsigned{PeakAbsL},
                               unsigned{PeakAbsR});
-  Edit11->SetText(std::string(peaks, static_cast<std::size_t>(n)));
+  const std::string_view text(peaks, static_cast<std::size_t>(n));
+  if (Edit11->Text() != text) Edit11->SetText(std::string(text));
   Edit4->SetColor(platform::clYellow);
   Edit12->SetColor(platform::clYellow);
   if (FixedReadoutL == 1) {
@@ -221,14 +225,14 @@ void TForm1::FindFirstNegativeR() {
 
 namespace {
 Channel ChannelL(TForm1& f) {
-  return {f.SamplesL,      f.EnvelopeL,  f.PeakAbsL,   f.EdgeIndexL, f.PeriodStrideL,
-          f.PeriodSkipL,   f.EnvelopeDivisorL, f.LobeStartL, f.LobeEndL, f.ProbeL0,
-          f.ProbeL1,       f.ProbeL2,    f.MeasuredFrequencyL, f.FrequencyL};
+  return {f.SamplesL,    f.EnvelopeL,        f.PeakAbsL,           f.EdgeIndexL, f.PeriodStrideL,
+          f.PeriodSkipL, f.EnvelopeDivisorL, f.LobeStartL,         f.LobeEndL,   f.ProbeL0,
+          f.ProbeL1,     f.ProbeL2,          f.MeasuredFrequencyL, f.FrequencyL};
 }
 Channel ChannelR(TForm1& f) {
-  return {f.SamplesR,      f.EnvelopeR,  f.PeakAbsR,   f.EdgeIndexR, f.PeriodStrideR,
-          f.PeriodSkipR,   f.EnvelopeDivisorR, f.LobeStartR, f.LobeEndR, f.ProbeR0,
-          f.ProbeR1,       f.ProbeR2,    f.MeasuredFrequencyR, f.FrequencyR};
+  return {f.SamplesR,    f.EnvelopeR,        f.PeakAbsR,           f.EdgeIndexR, f.PeriodStrideR,
+          f.PeriodSkipR, f.EnvelopeDivisorR, f.LobeStartR,         f.LobeEndR,   f.ProbeR0,
+          f.ProbeR1,     f.ProbeR2,          f.MeasuredFrequencyR, f.FrequencyR};
 }
 }  // namespace
 
