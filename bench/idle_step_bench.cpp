@@ -19,12 +19,12 @@
 
 #include "instrument/Form1.h"
 #include "instrument/sine_samples.h"
+#include "platform/card/virtual/virtual_card.h"
+#include "platform/headless/headless.h"
 #include "platform/headless/timebase.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"
-#include "platform/headless/headless.h"
-#include "platform/card/virtual/virtual_card.h"
 
 namespace {
 
@@ -82,7 +82,8 @@ void GeneratorExtended(benchmark::State& state) {
   TForm1& f = *g_form;
   for (auto _ : state) {
     for (std::int32_t k = 0; k < kOutSamples; ++k) {
-      const std::int16_t s = osciloskop::ExtendedSineSample(k, 44100, f.GenFrequency, f.GenAmplitude);
+      const std::int16_t s =
+          osciloskop::ExtendedSineSample(k, 44100, f.GenFrequency, f.GenAmplitude);
       std::memcpy(g_out + 2 * k, &s, sizeof s);
     }
     benchmark::ClobberMemory();
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("Floor", Floor)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("GeneratorFill", GeneratorFill)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("GeneratorFloor", GeneratorFloor)->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("GeneratorExtended", GeneratorExtended)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("GeneratorExtended", GeneratorExtended)
+      ->Unit(benchmark::kMicrosecond);
   // Repetitions by default, so that medians exist; the command line may override.
   std::vector<char*> args(argv, argv + argc);
   std::string reps = "--benchmark_repetitions=15";
