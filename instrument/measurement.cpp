@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "instrument/Form1.h"
+#include "instrument/envelope_pass.h"
 #include "instrument/sample_access.h"
 
 namespace osciloskop {
@@ -52,8 +53,9 @@ void SplitChannel(const SampleArray& capture, std::int32_t sample_count, int fir
   };
   dst[0] = src[0];
   for (std::int32_t i = 1; i < inside; ++i) {
-    dst[i] = src[2 * i];
-    look(dst[i]);
+    const std::int32_t v = src[2 * i];
+    dst[i] = v;
+    look(v);
   }
   std::fill(dst + inside, dst + count, 0);  // zeros leave the peak as it is
   if (count < 2) look(dst[1]);
@@ -94,20 +96,11 @@ void PositiveEnvelope(Channel& ch, std::int32_t first, std::int32_t last) {
       e = s < 0 ? 0 : (s + 15 * e) / 16;
       env[i] = static_cast<std::int32_t>(e);
     }
-    // From here on e >= 0, so the quotient is e + floor((s - e) / 16).
-    // While e is 0, samples <= 0 keep it 0.
-    while (i <= last) {
-      if (e == 0) {
-        const std::int32_t j = FirstFrom(ch.samples, i, last, [](std::int32_t v) { return v > 0; });
-        std::fill(env + i, env + j, 0);
-        if (j > last) break;
-        i = j;
-      }
-      const std::int64_t s = x[i];
-      e = s < 0 ? 0 : e + ((s - e) >> 4);
-      env[i] = static_cast<std::int32_t>(e);
-      ++i;
-    }
+    // From here on e >= 0, so the quotient is e + floor((s - e) / 16); a 0
+    // envelope stays 0 on samples <= 0.
+    EnvelopePass(
+        x, env, i, last, [](std::int32_t v) { return v <= 0; },
+        [](std::int64_t v, std::int64_t prev) { return v < 0 ? 0 : prev + ((v - prev) >> 4); });
     return;
   }
   const double d = ch.divisor;

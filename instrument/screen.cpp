@@ -86,8 +86,8 @@ void TForm1::RedrawScreen() {
     // The trigger search below rewrites EnvelopeR from the first negative
     // sample on, or all that the frequency pass writes where there is none.
     const std::int32_t last = LastIndex(SampleCount);
-    const std::int32_t negative =
-        FirstFrom(SamplesR, 1, last, [](std::int32_t v) { return v < 0; });
+    std::int32_t negative = 1;
+    while (negative <= last && SamplesR[static_cast<std::size_t>(negative)] >= 0) ++negative;
     EnvelopeRRewrittenFrom = negative <= last ? negative : 0;
     ShowFrequencyR();
     EnvelopeRRewrittenFrom = kSampleArraySize;
