@@ -60,6 +60,16 @@ class TForm1 final : public platform::TForm, public InstrumentState {
   std::int32_t GenFrequency = 0;
   // Set while the amplitude range list is on "vypnuto".
   bool GeneratorSilenced = false;
+  // The canvas generation right after the last graticule, and what it was
+  // drawn with: drawn again on an unchanged canvas it would set no pixel.
+  struct GraticuleMark {
+    std::uint64_t generation = ~std::uint64_t{0};
+    int width = 0, height = 0, grey = 0;
+  } LastGraticule;
+  // Set by RedrawScreen around ShowFrequencyR: the trigger search after it
+  // rewrites EnvelopeR from this index on, so the positive envelope is built
+  // there only where the lobe search reads it.
+  std::int32_t EnvelopeRRewrittenFrom = kSampleArraySize;
 
   // Start-up and shutdown.
   void FormCreate(TObject* Sender);

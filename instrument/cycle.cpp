@@ -3,6 +3,7 @@
 
 #include "audio/AudioIn.h"
 #include "instrument/Form1.h"
+#include "instrument/envelope_pass.h"
 
 namespace osciloskop {
 
@@ -69,19 +70,24 @@ void TForm1::FindTriggerR() {
   const std::int32_t divisor = EnvelopeDivisorR;
   // The envelope pass writes up to SampleCount inclusive, never past the array.
   const std::int32_t last = std::min(SampleCount, kSampleArraySize - 1);
-  for (std::int32_t i = EdgeIndexR + 1; i <= last; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    if (SamplesR[k] >= 0) {
-      EnvelopeR[k] = 0;
-    } else if (divisor == 16) {
-      // s/16 + e - e/16 is exact in doubles, so it equals (s + 15e)/16 in
-      // integers, truncated toward zero alike.
-      EnvelopeR[k] = static_cast<std::int32_t>(
-          (static_cast<std::int64_t>(SamplesR[k]) + 15 * static_cast<std::int64_t>(EnvelopeR[k - 1])) / 16);
-    } else {
-      EnvelopeR[k] = static_cast<std::int32_t>(static_cast<double>(SamplesR[k]) / divisor +
-                                               EnvelopeR[k - 1] -
-                                               static_cast<double>(EnvelopeR[k - 1]) / divisor);
+  if (divisor == 16) {
+    // s/16 + e - e/16 is exact in doubles, so it equals (s + 15e)/16 in
+    // integers, truncated toward zero alike. The envelope is never positive
+    // where s < 0 (it starts at the first negative sample), so that quotient
+    // is e - floor((e - s)/16). A 0 envelope stays 0 on samples >= 0.
+    EnvelopePass(
+        SamplesR.data(), EnvelopeR.data(), EdgeIndexR + 1, last,
+        [](std::int32_t v) { return v >= 0; },
+        [](std::int64_t v, std::int64_t prev) { return v >= 0 ? 0 : prev - ((prev - v) >> 4); });
+  } else {
+    for (std::int32_t i = EdgeIndexR + 1; i <= last; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      if (SamplesR[k] >= 0)
+        EnvelopeR[k] = 0;
+      else
+        EnvelopeR[k] = static_cast<std::int32_t>(static_cast<double>(SamplesR[k]) / divisor +
+                                                 EnvelopeR[k - 1] -
+                                                 static_cast<double>(EnvelopeR[k - 1]) / divisor);
     }
   }
   std::int32_t c = EdgeIndexR + 1;

@@ -1,11 +1,12 @@
 // The sine generator on the sound card's output.
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
+#include "instrument/sine_samples.h"
 
 namespace osciloskop {
 
@@ -14,13 +15,10 @@ bool TForm1::AudioOut1FillBuffer(void* Buffer, std::int32_t& Size) {
   // 64-bit, so the phase stays continuous however long the output plays.
   const std::int64_t start = static_cast<std::int64_t>(AudioOut1->FilledCount()) * n;
   auto* out = static_cast<unsigned char*>(Buffer);
-  for (std::int32_t k = 0; k < n; ++k) {
-    const long double t = static_cast<long double>(start + k) / AudioOut1->FrameRate();
-    const long double angle = t * 3.14159L * 2 * GenFrequency;
-    const long double value = GeneratorSilenced ? 0.0L : std::sin(angle) * GenAmplitude;
-    const auto sample = static_cast<std::int16_t>(static_cast<std::int64_t>(std::nearbyint(value)) & 0xFFFF);
-    std::memcpy(out + 2 * k, &sample, sizeof sample);
-  }
+  if (GeneratorSilenced)
+    std::memset(out, 0, 2 * static_cast<std::size_t>(std::max(n, 0)));
+  else
+    FillSineSamples(out, n, start, AudioOut1->FrameRate(), GenFrequency, GenAmplitude);
   return true;
 }
 

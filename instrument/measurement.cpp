@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "instrument/Form1.h"
+#include "instrument/envelope_pass.h"
 #include "instrument/sample_access.h"
 
 namespace osciloskop {
@@ -32,29 +34,33 @@ struct Channel {
   double& frequency;
 };
 
+// Splits the channel out of the capture buffer and finds its peak in the
+// same pass.
 void SplitChannel(const SampleArray& capture, std::int32_t sample_count, int first,
-                  SampleArray& samples, std::uint16_t& cursor_out) {
+                  SampleArray& samples, std::uint16_t& cursor_out, std::uint16_t& peak) {
   // At least one entry; never more than the array holds. Entries whose
   // capture index lies past the buffer read as 0.
   const std::int32_t count = std::clamp(sample_count, 1, kSampleArraySize);
   const std::int32_t inside = std::min(count, (kSampleArraySize - first + 1) / 2);
   const std::int32_t* src = capture.data() + first;
   std::int32_t* dst = samples.data();
-  for (std::int32_t i = 0; i < inside; ++i) dst[i] = src[2 * i];
-  std::fill(dst + inside, dst + count, 0);
-  cursor_out = static_cast<std::uint16_t>(first + 2L * count);
-}
-
-void FindPeak(const SampleArray& samples, std::int32_t sample_count, std::uint16_t& peak) {
-  // Index 0 is not looked at; index 1 is, even with fewer samples.
-  const std::int32_t end = std::clamp(sample_count, 2, kSampleArraySize);
+  // Index 0 is not looked at for the peak; index 1 is, even with fewer samples.
   std::uint32_t p = peak;
-  for (std::int32_t i = 1; i < end; ++i) {
-    const std::int32_t x = samples[static_cast<std::size_t>(i)];
-    const std::uint32_t a = x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
+  auto look = [&p](std::int32_t x) {
+    const std::uint32_t a =
+        x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
     p = a >= p ? a : p;
+  };
+  dst[0] = src[0];
+  for (std::int32_t i = 1; i < inside; ++i) {
+    const std::int32_t v = src[2 * i];
+    dst[i] = v;
+    look(v);
   }
+  std::fill(dst + inside, dst + count, 0);  // zeros leave the peak as it is
+  if (count < 2) look(dst[1]);
   peak = static_cast<std::uint16_t>(p);
+  cursor_out = static_cast<std::uint16_t>(first + 2L * count);
 }
 
 // First index from 1 whose sample is positive (or negative); the envelope
@@ -72,9 +78,8 @@ void FindFirst(const SampleArray& samples, std::int32_t sample_count, std::uint1
   }
 }
 
-void PositiveEnvelope(Channel& ch, std::int32_t sample_count) {
-  const std::int32_t last = LastIndex(sample_count);
-  const std::int32_t first = ch.edge + 1;
+// Entries first..last of the positive envelope, from the entry before them.
+void PositiveEnvelope(Channel& ch, std::int32_t first, std::int32_t last) {
   if (first > last) return;
   std::int32_t* env = ch.envelope.data();
   const std::int32_t* x = ch.samples.data();
@@ -91,12 +96,11 @@ void PositiveEnvelope(Channel& ch, std::int32_t sample_count) {
       e = s < 0 ? 0 : (s + 15 * e) / 16;
       env[i] = static_cast<std::int32_t>(e);
     }
-    // From here on e >= 0, so the quotient is e + floor((s - e) / 16).
-    for (; i <= last; ++i) {
-      const std::int64_t s = x[i];
-      e = s < 0 ? 0 : e + ((s - e) >> 4);
-      env[i] = static_cast<std::int32_t>(e);
-    }
+    // From here on e >= 0, so the quotient is e + floor((s - e) / 16); a 0
+    // envelope stays 0 on samples <= 0.
+    EnvelopePass(
+        x, env, i, last, [](std::int32_t v) { return v <= 0; },
+        [](std::int64_t v, std::int64_t prev) { return v < 0 ? 0 : prev + ((v - prev) >> 4); });
     return;
   }
   const double d = ch.divisor;
@@ -181,13 +185,14 @@ std::string TForm1::FormatAmplitude(double x, const char* small_unit, const char
 
 void TForm1::MeasureChannelL() {
   PeakAbsL = 0;
-  SplitChannel(CaptureBuffer, SampleCount, 1, SamplesL, CaptureCursor);
-  FindPeak(SamplesL, SampleCount, PeakAbsL);
-  // Built in one piece: the text itself is the only allocation.
+  SplitChannel(CaptureBuffer, SampleCount, 1, SamplesL, CaptureCursor, PeakAbsL);
+  // Formatted in place and set only when it differs: the text is too long
+  // for a string's own storage, and it rarely changes.
   char peaks[48];
   const int n = std::snprintf(peaks, sizeof peaks, "rmaxl =%urmaxr =%u", unsigned{PeakAbsL},
                               unsigned{PeakAbsR});
-  Edit11->SetText(std::string(peaks, static_cast<std::size_t>(n)));
+  const std::string_view text(peaks, static_cast<std::size_t>(n));
+  if (Edit11->Text() != text) Edit11->SetText(std::string(text));
   Edit4->SetColor(platform::clYellow);
   Edit12->SetColor(platform::clYellow);
   if (FixedReadoutL == 1) {
@@ -198,8 +203,7 @@ void TForm1::MeasureChannelL() {
 
 void TForm1::MeasureChannelR() {
   PeakAbsR = 0;
-  SplitChannel(CaptureBuffer, SampleCount, 0, SamplesR, CaptureCursor);
-  FindPeak(SamplesR, SampleCount, PeakAbsR);
+  SplitChannel(CaptureBuffer, SampleCount, 0, SamplesR, CaptureCursor, PeakAbsR);
   Panel2->SetVisible(false);
   if (FixedReadoutR == 1) {
     AmplitudeR = 2500.0;
@@ -221,14 +225,14 @@ void TForm1::FindFirstNegativeR() {
 
 namespace {
 Channel ChannelL(TForm1& f) {
-  return {f.SamplesL,      f.EnvelopeL,  f.PeakAbsL,   f.EdgeIndexL, f.PeriodStrideL,
-          f.PeriodSkipL,   f.EnvelopeDivisorL, f.LobeStartL, f.LobeEndL, f.ProbeL0,
-          f.ProbeL1,       f.ProbeL2,    f.MeasuredFrequencyL, f.FrequencyL};
+  return {f.SamplesL,    f.EnvelopeL,        f.PeakAbsL,           f.EdgeIndexL, f.PeriodStrideL,
+          f.PeriodSkipL, f.EnvelopeDivisorL, f.LobeStartL,         f.LobeEndL,   f.ProbeL0,
+          f.ProbeL1,     f.ProbeL2,          f.MeasuredFrequencyL, f.FrequencyL};
 }
 Channel ChannelR(TForm1& f) {
-  return {f.SamplesR,      f.EnvelopeR,  f.PeakAbsR,   f.EdgeIndexR, f.PeriodStrideR,
-          f.PeriodSkipR,   f.EnvelopeDivisorR, f.LobeStartR, f.LobeEndR, f.ProbeR0,
-          f.ProbeR1,       f.ProbeR2,    f.MeasuredFrequencyR, f.FrequencyR};
+  return {f.SamplesR,    f.EnvelopeR,        f.PeakAbsR,           f.EdgeIndexR, f.PeriodStrideR,
+          f.PeriodSkipR, f.EnvelopeDivisorR, f.LobeStartR,         f.LobeEndR,   f.ProbeR0,
+          f.ProbeR1,     f.ProbeR2,          f.MeasuredFrequencyR, f.FrequencyR};
 }
 }  // namespace
 
@@ -250,15 +254,21 @@ void TForm1::MeasurePeriodR() {
 
 namespace {
 // The two-pass estimate shared by both channels; returns the readout text.
+// Envelope entries from rewritten_from on are built only as far as the lobe
+// search reads them.
 template <class FindFirstPositive, class MeasurePeriodFn>
-std::string ShowFrequency(Channel ch, std::int32_t sample_count, bool follow, std::int32_t gen,
-                          FindFirstPositive find_first, MeasurePeriodFn measure,
-                          bool& hide_warning) {
+std::string ShowFrequency(Channel ch, std::int32_t sample_count, std::int32_t rewritten_from,
+                          bool follow, std::int32_t gen, FindFirstPositive find_first,
+                          MeasurePeriodFn measure, bool& hide_warning) {
+  // Beyond what the searches of a clean signal read, not much more.
+  constexpr std::int32_t kLookahead = 1024;
+  const std::int32_t last = LastIndex(sample_count);
   // The envelope depends only on the samples, the edge and the entry at the
   // edge; when the fine pass finds them as the coarse pass left them, the
   // pass would write the very values that are already there.
   long built_edge = -1;
   std::int32_t built_from = 0;
+  std::int32_t built_to = 0;
   auto pass = [&](std::uint16_t stride, std::uint16_t skip) {
     ch.stride = stride;
     ch.skip = skip;
@@ -266,11 +276,19 @@ std::string ShowFrequency(Channel ch, std::int32_t sample_count, bool follow, st
     find_first();
     const std::int32_t from = ch.envelope[ch.edge];
     if (ch.edge != built_edge || from != built_from) {
-      PositiveEnvelope(ch, sample_count);
+      built_to = std::min(last, std::max(rewritten_from - 1, ch.edge + kLookahead));
+      PositiveEnvelope(ch, ch.edge + 1, built_to);
       built_edge = ch.edge;
       built_from = from;
     }
     measure();
+    // The last probe read lobe_end - 1 + 2 stride; past what was built, the
+    // whole envelope is built and the lobe measured again.
+    if (built_to < last && ch.lobe_end - 1 + 2 * ch.stride > built_to) {
+      PositiveEnvelope(ch, built_to + 1, last);
+      built_to = last;
+      measure();
+    }
     ch.frequency = follow ? gen : ch.measured;
   };
   hide_warning = false;
@@ -287,7 +305,7 @@ std::string ShowFrequency(Channel ch, std::int32_t sample_count, bool follow, st
 void TForm1::ShowFrequencyL() {
   bool hide = false;
   Edit12->SetText(ShowFrequency(
-      ChannelL(*this), SampleCount, FollowGenerator == 1, GenFrequency,
+      ChannelL(*this), SampleCount, kSampleArraySize, FollowGenerator == 1, GenFrequency,
       [this] { FindFirstPositiveL(); }, [this] { MeasurePeriodL(); }, hide));
   if (hide) Panel14->SetVisible(false);
 }
@@ -295,7 +313,7 @@ void TForm1::ShowFrequencyL() {
 void TForm1::ShowFrequencyR() {
   bool hide = false;
   Edit8->SetText(ShowFrequency(
-      ChannelR(*this), SampleCount, FollowGenerator == 1, GenFrequency,
+      ChannelR(*this), SampleCount, EnvelopeRRewrittenFrom, FollowGenerator == 1, GenFrequency,
       [this] { FindFirstPositiveR(); }, [this] { MeasurePeriodR(); }, hide));
   if (hide) Panel14->SetVisible(false);
 }

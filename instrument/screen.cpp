@@ -46,6 +46,14 @@ void TForm1::DrawGraticule() {
   const int W = ClientWidth();
   const int Hc = ClientHeight() / 2;
   GridUnit = (W - 40) / 200.0;
+  const int last_x = nearest(GridUnit * 2 * 10 * 9.73 + 55);
+  const GraticuleMark mark{c.Generation(), W, ClientHeight(), g};
+  const GraticuleMark& was = LastGraticule;
+  if (mark.generation == was.generation && W == was.width && mark.height == was.height &&
+      g == was.grey) {
+    c.MoveTo(last_x, Hc - 220);  // where the pen would end
+    return;
+  }
   for (int k = 1; k <= 11; ++k) {
     c.MoveTo(56, Hc - 20 * k);
     c.LineTo(W - 10, Hc - 20 * k);
@@ -62,6 +70,7 @@ void TForm1::DrawGraticule() {
     c.MoveTo(x, Hc - 5);
     c.LineTo(x, Hc - 220);
   }
+  LastGraticule = {c.Generation(), W, mark.height, g};
 }
 
 void TForm1::RedrawScreen() {
@@ -74,7 +83,14 @@ void TForm1::RedrawScreen() {
   if (ComboBox3->ItemIndex() < 10) {
     MeasureChannelR();
     ApplyRangeR();
+    // The trigger search below rewrites EnvelopeR from the first negative
+    // sample on, or all that the frequency pass writes where there is none.
+    const std::int32_t last = LastIndex(SampleCount);
+    std::int32_t negative = 1;
+    while (negative <= last && SamplesR[static_cast<std::size_t>(negative)] >= 0) ++negative;
+    EnvelopeRRewrittenFrom = negative <= last ? negative : 0;
     ShowFrequencyR();
+    EnvelopeRRewrittenFrom = kSampleArraySize;
   }
   TriggerLevel = 0.0;
   SelectSweepBandR();
@@ -106,7 +122,7 @@ void TForm1::RedrawScreen() {
   // Every point once: x of both traces, y of the new and the previous ones.
   // Index j = 1..1000.
   std::array<TracePoint, kTracePoints + 1> pt;
-  for (long j = 1; j <= kTracePoints; ++j) {
+  auto point = [&](long j) -> TracePoint& {
     TracePoint& q = pt[static_cast<std::size_t>(j)];
     q.xR = Nearest((j - 1) * SweepStep + 55);
     q.xL = Nearest((j - TraceShift) * SweepStep + 55);
@@ -114,20 +130,30 @@ void TForm1::RedrawScreen() {
     q.newR = Nearest(half + At(SamplesR, TraceStartR + j * spp) * gainR);
     q.oldL = Nearest(Hc + At(PrevTraceL, j * spp) * gainL);
     q.oldR = Nearest(Hc + At(PrevTraceR, j * spp) * gainR);
+    return q;
+  };
+  // Once both traces' x lie right of the image, every later segment does
+  // too: the points stop there (and the last one, for the pen).
+  long last_point = kTracePoints;
+  for (long j = 1; j <= kTracePoints; ++j) {
+    const TracePoint& q = point(j);
+    if (SweepStep > 0 && std::min(q.xR, q.xL) >= W && j < kTracePoints) {
+      last_point = j;
+      point(kTracePoints);
+      break;
+    }
   }
   // A segment whose ends both lie left or right of the client area has no
   // pixel in it (a wide pen reaches one column further right), so it is
   // left out; the canvas would discard all of it.
-  auto hidden = [W](int x0, int x1) {
-    return (x0 >= W && x1 >= W) || (x0 < -1 && x1 < -1);
-  };
+  auto hidden = [W](int x0, int x1) { return (x0 >= W && x1 >= W) || (x0 < -1 && x1 < -1); };
   auto segment = [&](int x0, int y0, int x1, int y1) {
     if (hidden(x0, x1)) return;
     c.MoveTo(x0, y0);
     c.LineTo(x1, y1);
   };
   // Erasing and drawing alternate segment by segment.
-  for (std::size_t p = 2; p <= kTracePoints; ++p) {
+  for (std::size_t p = 2; p <= static_cast<std::size_t>(last_point); ++p) {
     const TracePoint& a = pt[p - 1];
     const TracePoint& b = pt[p];
     c.Pen.Color = platform::clBlack;

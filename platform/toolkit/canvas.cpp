@@ -149,6 +149,22 @@ void TCanvas::Line1(int x0, int y0, int x1, int y1, std::uint32_t rgb) {
   long long rem = 2 * lo * minor_len + len - off * 2 * len;  // 0 <= rem < 2*len
   long long major = major0 + step * lo;
   long long minor = minor0 + minor_step * off;
+  if (std::min(minor0, minor_end) >= 0 && std::max(minor0, minor_end) < minor_limit) {
+    // Every pixel's minor coordinate lies inside: one offset walks the line.
+    const long long major_stride = xmajor ? step : step * stride_;
+    const long long minor_stride = xmajor ? minor_step * stride_ : minor_step;
+    long long q = xmajor ? minor * stride_ + major : major * stride_ + minor;
+    for (long long i = lo; i < hi; ++i) {
+      bits_[q] = rgb;
+      q += major_stride;
+      rem += 2 * minor_len;
+      if (rem >= 2 * len) {
+        rem -= 2 * len;
+        q += minor_stride;
+      }
+    }
+    return;
+  }
   for (long long i = lo; i < hi; ++i) {
     if (minor >= 0 && minor < minor_limit) {
       const long long x = xmajor ? major : minor;

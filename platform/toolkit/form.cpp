@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
 #include <stdexcept>
 
 #include "platform/toolkit/fonts.h"
@@ -60,9 +61,12 @@ QWidget* ClientWidgetOf(TForm* form) { return form->Window()->Client(); }
 
 // ---- window ----------------------------------------------------------------
 
-ClientArea::ClientArea(TForm* form) : form_(form) { setAttribute(Qt::WA_OpaquePaintEvent); }
+ClientArea::ClientArea(TForm* form) : form_(form), pacer_([this] { update(); }) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void ClientArea::paintEvent(QPaintEvent*) {
+  pacer_.Painted(screen() ? screen()->refreshRate() : 0.0);
   QPainter p(this);
   p.drawImage(0, 0, form_->Canvas.Image());
 }
@@ -135,7 +139,7 @@ void TForm::UpdateView() {
   painted_generation_ = Canvas.Generation();
   // Off screen nobody looks until a screenshot, which renders afresh.
   static const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
-  if (!offscreen && window_->isVisible()) window_->Client()->update();
+  if (!offscreen && window_->isVisible()) window_->Client()->RequestPaint();
 }
 
 void TForm::Show() {

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QWidget>
 
+#include "platform/toolkit/frame_pacer.h"
+
 namespace platform {
 
 class TForm;
@@ -11,12 +13,15 @@ class TForm;
 class ClientArea final : public QWidget {
  public:
   explicit ClientArea(TForm* form);
+  // Repaints with the canvas as it is then, at most once per display frame.
+  void RequestPaint() { pacer_.Request(); }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
 
  private:
   TForm* form_;
+  FramePacer pacer_;
 };
 
 class FormWindow final : public QMainWindow {
