@@ -128,8 +128,11 @@ void TForm1::RedrawScreen() {
     q.xL = Nearest((j - TraceShift) * SweepStep + 55);
     q.newL = Nearest(half + At(SamplesL, TraceStartR + j * spp) * gainL);
     q.newR = Nearest(half + At(SamplesR, TraceStartR + j * spp) * gainR);
-    q.oldL = Nearest(Hc + At(PrevTraceL, j * spp) * gainL);
-    q.oldR = Nearest(Hc + At(PrevTraceR, j * spp) * gainR);
+    // Erased about H / 2, where the traces were drawn: about Hc = H div 2
+    // the erasing would miss them by a row here and there at odd heights
+    // and leave their pixels on the screen.
+    q.oldL = Nearest(half + At(PrevTraceL, j * spp) * gainL);
+    q.oldR = Nearest(half + At(PrevTraceR, j * spp) * gainR);
     return q;
   };
   // Once both traces' x lie right of the image, every later segment does

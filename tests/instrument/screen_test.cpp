@@ -186,8 +186,10 @@ void ReplayTraces(Picture& p, int w, int h, const Sweep& s, const Expected& now,
   auto y_new = [&](const std::vector<std::int32_t>& a, long j, double g) {
     return static_cast<int>(Nearest(half + a[now.trace_start + j * s.spp] * g));
   };
+  // The erasing follows the rows the traces were drawn on (H / 2), not
+  // the centre line's H div 2.
   auto y_old = [&](const std::vector<std::int32_t>& a, long j, double g) {
-    return static_cast<int>(Nearest(hc + a[j * s.spp] * g));
+    return static_cast<int>(Nearest(half + a[j * s.spp] * g));
   };
   for (long j = 2; j <= 1000; ++j) {
     p.Line(xr(j - 1), y_old(prev_r, j - 1, s.gain_r), xr(j), y_old(prev_r, j, s.gain_r), kBlack,
@@ -511,10 +513,10 @@ TEST_F(Screen, OddClientHeight) {
     ReplayTraces(p, 792, h, Sweep{3.3, 1, 5, 1, 0.988 * 0.02, 0.988 * 0.02}, e, prev_l, prev_r);
     EXPECT_TRUE(p.Matches(form->Canvas));
   }
-  // New traces use the real half height, the erasing its integer half: at
-  // 525 a zero sample lands on row 262 both ways (262.5 rounds to even), at
-  // 527 the new trace's zero level is row 264 while the centre line and the
-  // erasing use 263.
+  // Traces and their erasing use the real half height, the centre line its
+  // integer half: at 525 a zero sample lands on row 262 both ways (262.5
+  // rounds to even), at 527 the traces' zero level is row 264 while the
+  // centre line is on 263.
   EXPECT_EQ(Nearest(525 / 2.0), 525 / 2);
   EXPECT_EQ(Nearest(527 / 2.0), 527 / 2 + 1);
   bool zero_row_used = false;
@@ -522,6 +524,42 @@ TEST_F(Screen, OddClientHeight) {
     if (form->Canvas.PixelRGB(x, 264) == kAqua || form->Canvas.PixelRGB(x, 264) == kYellow)
       zero_row_used = true;
   EXPECT_TRUE(zero_row_used);
+}
+
+// A change of signal within one sweep band at odd client heights, on the
+// virtual card: every trace pixel on the screen afterwards belongs to the
+// traces of the present signal. An erasing pass about H div 2 while the
+// traces are drawn about H / 2 misses them by a row here and there (513
+// stale pixels at 527 after 600 Hz turned into 400 Hz).
+TEST_F(Screen, NoStaleTracePixelsAtOddHeightsAfterASignalChange) {
+  for (int h : {526, 527, 529, 531}) {
+    SCOPED_TRACE("client height " + std::to_string(h));
+    form->SetClientSize(792, h);
+    ASSERT_EQ(platform::SetInputSource('r', "sine:600:16000"), "");
+    ASSERT_EQ(platform::SetInputSource('l', "sine:600:9000"), "");
+    Run(1.5);
+    ASSERT_EQ(platform::SetInputSource('r', "sine:400:16000"), "");
+    ASSERT_EQ(platform::SetInputSource('l', "sine:400:9000"), "");
+    Run(1.5);
+    const platform::TCanvas& c = form->Canvas;
+    std::vector<std::uint32_t> seen;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < 792; ++x) seen.push_back(c.PixelRGB(x, y));
+    // The same update drawn on a cleared screen: only the present traces.
+    form->Refresh();
+    form->DrawGraticule();
+    form->RedrawScreen();
+    int stale = 0, traced = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < 792; ++x) {
+        const std::uint32_t was = seen[static_cast<std::size_t>(y) * 792 + x];
+        if (was != kYellow && was != kAqua) continue;
+        ++traced;
+        if (c.PixelRGB(x, y) != was) ++stale;
+      }
+    EXPECT_GT(traced, 1000);
+    EXPECT_EQ(stale, 0) << "trace pixels left from the 600 Hz traces";
+  }
 }
 
 TEST_F(Screen, WorkedTriggerSearch) {
