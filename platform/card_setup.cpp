@@ -24,6 +24,7 @@ struct AlsaCard {
   std::unique_ptr<AlsaWaveBackend> wave;
   std::unique_ptr<AlsaVolumeBackend> volume;
   std::unique_ptr<AlsaMixerBackend> mixer;
+  InputRecorder recorder;  // outlives the wave backend's threads
 };
 
 AlsaCard& Alsa() {
@@ -49,9 +50,13 @@ std::string SetUpAlsa(const PlatformOptions& options) {
            options.card;
 
   AlsaCard& card = Alsa();
+  if (!options.record_input.empty())
+    if (auto e = card.recorder.Create(options.record_input); !e.empty())
+      return "--record-input: " + e;
   const std::string device = AlsaDeviceFromCardOption(options.card);
   card.wave = std::make_unique<AlsaWaveBackend>(device);
   card.wave->SetErrorLog(Warn);
+  if (card.recorder.IsOpen()) card.wave->SetInputRecorder(&card.recorder);
   card.volume = std::make_unique<AlsaVolumeBackend>(AlsaMixerForPcm(device));
   card.volume->SetErrorLog(Warn);
   if (!card.volume->IsOpen())
@@ -89,6 +94,8 @@ std::string SetUpAlsa(const PlatformOptions& options) {
       w.EndObject();
     }
     w.Value("lastError", c.wave->LastError());
+    if (c.recorder.IsOpen())
+      w.Value("framesRecorded", static_cast<std::int64_t>(c.recorder.Frames()));
     if (c.volume) w.Value("mixer", c.volume->MixerDevice());
     if (c.mixer) {
       w.BeginArray("mixerDevices");
@@ -119,6 +126,8 @@ std::string SetUpCard(const PlatformOptions& options) {
   if (auto e = card.SetInputSource('l', options.signal_l); !e.empty()) return "--signal-l: " + e;
   if (!options.output_wav.empty())
     if (auto e = card.CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
+  if (!options.record_input.empty())
+    if (auto e = card.RecordInput(options.record_input); !e.empty()) return "--record-input: " + e;
 
   if (!options.mixer_fault.empty())
     if (auto e = TheVirtualMixer().SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
@@ -138,6 +147,8 @@ std::string SetUpCard(const PlatformOptions& options) {
     w.Value("inputRunsStarted", c.InputRunsStarted());
     w.Value("signalR", c.InputSourceText('r'));
     w.Value("signalL", c.InputSourceText('l'));
+    if (!c.RecordingPath().empty())
+      w.Value("framesRecorded", static_cast<std::int64_t>(c.FramesRecorded()));
   });
   AddDumpSection("volumes", [](JsonWriter& w) {
     w.Value("waveOut", static_cast<std::int64_t>(VirtualVolume(0)));
@@ -179,6 +190,7 @@ int ListCards(const PlatformOptions& options) {
 
 int FinishCard(int status) {
   TheVirtualCard().StopCapture();
+  TheVirtualCard().StopRecording();
   AlsaCard& alsa = Alsa();
   if (alsa.wave || alsa.volume || alsa.mixer) {
     // Joined here, while the message queue the threads post to still lives.
@@ -189,6 +201,7 @@ int FinishCard(int status) {
     alsa.volume.reset();
     alsa.mixer.reset();
   }
+  alsa.recorder.Close();
   return status;
 }
 

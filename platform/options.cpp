@@ -13,14 +13,80 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
 }
 }  // namespace
 
+#ifndef OSCILOSKOP_VERSION
+#define OSCILOSKOP_VERSION "unknown"
+#endif
+
 std::string UsageText() {
-  return "usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]\n"
-         "                  [--output-wav=FILE] [--headless --script=FILE] [--idle-quantum-ms=N]\n"
-         "                  [--mixer=none|fail-caps|fail-open] [--list-cards]\n"
-         "SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator\n";
+  return R"(usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]
+                  [--output-wav=FILE] [--record-input=FILE] [--headless --script=FILE]
+                  [--idle-quantum-ms=N] [--mixer=none|fail-caps|fail-open] [--list-cards]
+                  [--help] [--version]
+SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator
+)";
+}
+
+std::string VersionText() { return std::string("osciloskop ") + OSCILOSKOP_VERSION + "\n"; }
+
+std::string HelpText() {
+  return R"(usage: osciloskop [OPTION]...
+A two-channel sound-card oscilloscope, frequency meter and sine generator (Czech
+interface). Its channel R (voltage UR) is the card's left line input, channel L
+(current IL) the right one; the generator's sine comes out of the card's output.
+
+Options (of the platform; the instrument itself reads none):
+  --card=virtual            the built-in virtual sound card (the default)
+  --card=alsa[:DEVICE]      the real sound card through ALSA (DEVICE: default)
+  --signal-r=SRC            the virtual card's left input: channel R, voltage UR
+  --signal-l=SRC            the virtual card's right input: channel L, current IL
+  --output-wav=FILE         also write the virtual card's output to a 16-bit WAV file
+  --record-input=FILE       write every frame the card records to FILE (WAV, see below)
+  --mixer=none|fail-caps|fail-open  the virtual card without a mixer, or one that fails
+  --headless                run without a display, driven by --script (see below)
+  --script=FILE             the script of a headless run
+  --idle-quantum-ms=N       time one idle step costs in a headless run: 1 to 1000 (1)
+  --list-cards              print the chosen card's PCM and mixer devices and exit
+  --help                    print this help and exit
+  --version                 print the version and exit
+
+Sources SRC of the virtual inputs:
+  silence                   zeros (the default)
+  sine:HZ[:PEAK]            a sine of HZ hertz, peak PEAK of 32767 (16000)
+  square:HZ[:PEAK]          a square wave
+  wav:FILE[:CHANNEL]        a WAV file, played in a loop; CHANNEL 0 or 1 of a stereo file
+  generator                 the card's own output looped back
+
+The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable if
+the run is interrupted. Replay it: --signal-r=wav:FILE:0 --signal-l=wav:FILE:1
+
+A headless run on the virtual card runs on a virtual clock (the same script gives
+the same result, byte for byte); on --card=alsa it runs on the wall clock. Script
+commands, one a line, # starts a comment:
+  wait SECONDS              run the instrument for that much (virtual) time
+  select CONTROL INDEX      choose a list item as a user would
+  position CONTROL VALUE    move a slider as a user would
+  click CONTROL             press a button, radio button or menu item (its form name)
+  focus CONTROL             give a control the keyboard focus
+  key NAME                  Enter, Tab, Left, Right, Up, Down, PageUp, PageDown, Home, End
+  resize WIDTH HEIGHT       set the client size
+  signal r|l SRC            change a virtual input source
+  mixer LINE CONTROL VALUE[,RIGHT]  change a virtual mixer control as another program would
+  screenshot FILE.png [window]  the client area (with window: and the menu bar)
+  dump FILE.json            the observable state
+  close                     close the window as a user would (only dump may follow)
+A bad line stops the run with exit status 2 and SCRIPT:LINE: message on stderr.
+
+Exit status: 0 done, 1 the program failed (a missing font), 2 a bad option or script.
+Fonts: Liberation Sans from fonts-liberation2 (OSCILOSKOP_FONT_DIR: another folder).
+)";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, std::string& error) {
+  for (const std::string& a : args) {
+    if (a == "--help") out.help = true;
+    if (a == "--version") out.version = true;
+  }
+  if (out.help || out.version) return true;
   for (const std::string& a : args) {
     std::string v;
     if (a == "--headless") {
@@ -41,6 +107,12 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
         return false;
       }
       out.output_wav = v;
+    } else if (StartsWith(a, "--record-input=", v)) {
+      if (v.empty()) {
+        error = "--record-input needs a file name";
+        return false;
+      }
+      out.record_input = v;
     } else if (StartsWith(a, "--script=", v)) {
       if (v.empty()) {
         error = "--script needs a file name";

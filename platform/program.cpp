@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/card_setup.h"
 #include "platform/headless/timebase.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"
-#include "platform/card_setup.h"
 
 namespace platform {
 
@@ -54,6 +55,14 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr, "osciloskop: %s\n%s", error.c_str(), UsageText().c_str());
     return 2;
   }
+  if (options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
   if (options.list_cards) return ListCards(options);
   if (options.headless) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -72,7 +81,11 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   // A blinking text cursor would make a screenshot depend on the real time.
   if (options.headless) QApplication::setCursorFlashTime(0);
   if (std::string font_error = LoadUiFont(); !font_error.empty()) {
+    // Told where the user looks: a desktop launch has no terminal.
     std::fprintf(stderr, "osciloskop: %s\n", font_error.c_str());
+    if (!options.headless)
+      QMessageBox::critical(nullptr, QStringLiteral("osciloskop"),
+                            QString::fromStdString(font_error));
     return 1;
   }
   // A real card keeps real time, headless or not.

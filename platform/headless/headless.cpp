@@ -192,11 +192,15 @@ void Runner::Execute(const std::vector<std::string>& w) {
     Check(TheMixerHandler()(w[1], w[2], w[3]));
     Settle();
   } else if (cmd == "screenshot") {
-    Need(w, 2, "screenshot FILE.png");
+    if (w.size() != 2 && !(w.size() == 3 && w[2] == "window"))
+      throw ScriptError{"usage: screenshot FILE.png [window]"};
     if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
       throw ScriptError{"screenshot: the file name must end in .png"};
     Form().UpdateView();
-    QImage shot = Form().Window()->Client()->grab().toImage();
+    // The client area, or with "window" the menu bar above it as well.
+    QWidget* what = w.size() == 3 ? static_cast<QWidget*>(Form().Window())
+                                  : static_cast<QWidget*>(Form().Window()->Client());
+    QImage shot = what->grab().toImage();
     if (!shot.save(QString::fromStdString(w[1]), "PNG")) throw ScriptError{"cannot write '" + w[1] + "'"};
   } else if (cmd == "dump") {
     Need(w, 2, "dump FILE.json");

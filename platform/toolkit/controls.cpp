@@ -4,24 +4,57 @@
 #include <QAction>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOption>
+#include <QToolButton>
 #include <QWidget>
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/headless/json.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form.h"
-#include "platform/headless/json.h"
+#include "platform/toolkit/form_window.h"
 #include "platform/toolkit/qt_bridge.h"
 
 namespace platform {
+
+namespace {
+// A line edit begins its text this far inside its frame (Qt's own
+// constant, not a style metric); the text is clipped only at the frame.
+constexpr int kLineEditMargin = 2;
+
+// The advance width of a caption in a widget's font, in fractions of a
+// pixel as the letters are laid out (text wider than its room by any
+// fraction is clipped), up to its last letter: trailing blanks show
+// nothing. With `mnemonic` an '&' marks the access key and takes no room
+// ("&&" is one '&').
+qreal TextAdvance(const QWidget* w, const std::string& text, bool mnemonic = false) {
+  QString s = QString::fromStdString(text);
+  while (!s.isEmpty() && s.back() == u' ') s.chop(1);
+  if (mnemonic) {
+    QString shown;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+      if (s[i] == u'&' && i + 1 < s.size()) ++i;
+      shown += s[i];
+    }
+    s = shown;
+  }
+  return QFontMetricsF(w->font()).horizontalAdvance(s);
+}
+}  // namespace
 
 std::string_view ClassName(ControlClass c) {
   switch (c) {
@@ -144,9 +177,11 @@ std::string TControl::UserKey(std::string_view) { return {}; }
 
 void TControl::DumpProperties(JsonWriter& w) const {
   w.Value("class", ClassName(class_));
-  w.Value("left", left_).Value("top", top_).Value("width", width_).Value("height", height_);
+  const Place p = DrawnPlace();
+  w.Value("left", p.left).Value("top", p.top).Value("width", p.width).Value("height", p.height);
   w.Value("visible", Visible()).Value("enabled", enabled_);
   w.Value("text", text_);
+  if (ShowsText()) w.Value("textFits", TextFits());
   if (color_ != clDefault) w.Value("colour", ColorName(color_));
   if (font_color_ != clDefault) w.Value("fontColour", ColorName(font_color_));
 }
@@ -211,6 +246,21 @@ std::string TComboBox::UserKey(std::string_view key) {
   else return {};
   if (i == item_index_ || i < 0) return {};
   return UserSelect(i);
+}
+
+bool TComboBox::TextFits() const {
+  auto* cb = static_cast<QComboBox*>(widget_);
+  QStyleOptionComboBox opt;
+  opt.initFrom(cb);
+  opt.rect = QRect(0, 0, Width(), Height());
+  opt.editable = editable_;
+  opt.frame = cb->hasFrame();
+  const QRect field =
+      cb->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, cb);
+  // An editable list shows its text in a frameless line edit on the field;
+  // a selection-only list draws it one pixel inside the field.
+  const int room = editable_ ? field.width() - kLineEditMargin : field.width() - 2;
+  return TextAdvance(cb, text_) <= room;
 }
 
 void TComboBox::DumpProperties(JsonWriter& w) const {
@@ -338,6 +388,21 @@ void TEdit::SetText(std::string t) {
   e->setCursorPosition(0);
 }
 
+bool TEdit::TextFits() const {
+  auto* e = static_cast<QLineEdit*>(widget_);
+  QStyleOptionFrame opt;
+  opt.initFrom(e);
+  opt.rect = QRect(0, 0, Width(), Height());
+  opt.lineWidth =
+      e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+  opt.midLineWidth = 0;
+  opt.state |= QStyle::State_Sunken;
+  const QRect inside = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e);
+  const QMargins m = e->textMargins();
+  const int room = inside.width() - m.left() - m.right() - kLineEditMargin;
+  return TextAdvance(e, text_) <= room;
+}
+
 // ---- TRadioButton ----------------------------------------------------------
 
 TRadioButton::TRadioButton(TComponent* AOwner) : TControl(AOwner, ControlClass::RadioButton) {
@@ -382,6 +447,16 @@ std::string TRadioButton::UserClick() {
   return {};
 }
 
+bool TRadioButton::TextFits() const {
+  auto* rb = static_cast<QRadioButton*>(widget_);
+  QStyleOptionButton opt;
+  opt.initFrom(rb);
+  opt.rect = QRect(0, 0, Width(), Height());
+  opt.text = rb->text();
+  const QRect caption = rb->style()->subElementRect(QStyle::SE_RadioButtonContents, &opt, rb);
+  return TextAdvance(rb, text_) <= caption.width();
+}
+
 void TRadioButton::DumpProperties(JsonWriter& w) const {
   TControl::DumpProperties(w);
   w.Value("checked", checked_);
@@ -398,6 +473,16 @@ TButton::TButton(TComponent* AOwner) : TControl(AOwner, ControlClass::Button) {
 void TButton::SetText(std::string t) {
   text_ = std::move(t);
   static_cast<QPushButton*>(widget_)->setText(QString::fromStdString(text_));
+}
+
+bool TButton::TextFits() const {
+  auto* b = static_cast<QPushButton*>(widget_);
+  QStyleOptionButton opt;
+  opt.initFrom(b);
+  opt.rect = QRect(0, 0, Width(), Height());
+  opt.text = b->text();
+  const QRect caption = b->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, b);
+  return TextAdvance(b, text_, true) <= caption.width();
 }
 
 std::string TButton::UserClick() {
@@ -425,6 +510,11 @@ void TPanel::SetText(std::string t) {
 void TPanel::SetBevel(bool bevel) {
   static_cast<QLabel*>(widget_)->setFrameStyle(bevel ? (QFrame::Panel | QFrame::Raised)
                                                      : QFrame::NoFrame);
+}
+
+bool TPanel::TextFits() const {
+  auto* l = static_cast<QLabel*>(widget_);
+  return TextAdvance(l, text_) <= Width() - 2 * l->frameWidth();
 }
 
 std::string TPanel::UserClick() {
@@ -458,6 +548,49 @@ std::string TMenuItem::UserClick() {
 
 TMenuItem::~TMenuItem() { delete action_; }
 
+namespace {
+// The bar or the drop-down menu an action is shown in, and its place there.
+QRect ActionPlace(QAction* action, QMenuBar** in_bar) {
+  *in_bar = nullptr;
+  for (QObject* o : action->associatedObjects()) {
+    if (auto* bar = qobject_cast<QMenuBar*>(o)) {
+      *in_bar = bar;
+      return bar->actionGeometry(action);
+    }
+    if (auto* menu = qobject_cast<QMenu*>(o)) return menu->actionGeometry(action);
+  }
+  return {};
+}
+}  // namespace
+
+TControl::Place TMenuItem::DrawnPlace() const {
+  QMenuBar* bar = nullptr;
+  const QRect r = ActionPlace(action_, &bar);
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+bool TMenuItem::TextFits() const {
+  QMenuBar* bar = nullptr;
+  const QRect r = ActionPlace(action_, &bar);
+  if (!r.isValid()) return false;
+  if (bar) {
+    // Items that do not fit the bar are hidden behind its overflow arrow.
+    int right = bar->width();
+    auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    if (more && more->isVisibleTo(bar)) right = more->x();
+    if (r.left() < 0 || r.right() >= right) return false;
+    return TextAdvance(bar, text_, true) <= r.width();
+  }
+  return true;
+}
+
 TMainMenu::TMainMenu(TComponent* AOwner) : TControl(AOwner, ControlClass::MainMenu) {}
+
+TControl::Place TMainMenu::DrawnPlace() const {
+  const TForm* f = Form();
+  const QWidget* bar = f && f->Window() ? f->Window()->menuWidget() : nullptr;
+  if (!bar) return TControl::DrawnPlace();
+  return {bar->x(), bar->y(), bar->width(), bar->height()};
+}
 
 }  // namespace platform

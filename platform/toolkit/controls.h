@@ -59,6 +59,21 @@ class TControl : public TWinControl {
   QWidget* Widget() const { return widget_; }
   TForm* Form() const;
 
+  // Where the control is drawn, in its parent's pixels: its bounds; a menu
+  // item's place in the bar (or in its drop-down menu) as laid out.
+  struct Place {
+    int left, top, width, height;
+  };
+  virtual Place DrawnPlace() const { return {left_, top_, width_, height_}; }
+  // Whether the control shows a caption or text at all.
+  virtual bool ShowsText() const { return false; }
+  // Whether the whole caption or text fits the room the control's style
+  // gives it (its advance width in the control's font against the text
+  // area's width): what a user sees whole. True for a control without text.
+  virtual bool TextFits() const { return true; }
+
+  // class, place, visible, enabled, text (and textFits where it shows text),
+  // colours; subclasses add their own.
   virtual void DumpProperties(JsonWriter& w) const;
 
   virtual std::string UserSelect(int index);
@@ -106,6 +121,8 @@ class TComboBox final : public TControl {
   std::string UserSelect(int index) override;
   std::string UserKey(std::string_view key) override;
   bool TakesEnter() const override { return editable_; }
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 
  private:
   void SyncWidget();
@@ -171,6 +188,8 @@ class TEdit final : public TControl {
   void SetText(std::string t) override;
   bool ReadOnly = false;
   bool TakesEnter() const override { return false; }
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 };
 
 class TRadioButton final : public TControl {
@@ -183,6 +202,8 @@ class TRadioButton final : public TControl {
   void SetText(std::string t) override;
   void DumpProperties(JsonWriter& w) const override;
   std::string UserClick() override;
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 
  private:
   void SyncWidget();
@@ -196,6 +217,8 @@ class TButton final : public TControl {
   bool Default = false;
   std::string UserClick() override;
   bool TakesEnter() const override { return true; }
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 };
 
 class TPanel final : public TControl {
@@ -205,6 +228,8 @@ class TPanel final : public TControl {
   void SetBevel(bool bevel);
   std::string UserClick() override;
   bool CanFocus() const override { return false; }
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 };
 
 class TMenuItem final : public TControl {
@@ -217,6 +242,12 @@ class TMenuItem final : public TControl {
   bool CanFocus() const override { return false; }
   QAction* Action() const { return action_; }
   std::vector<TMenuItem*> Items;
+  // An item of the bar: its place in the bar, as laid out; an item of a
+  // drop-down menu: its place in that menu. Its caption fits when the item
+  // is shown whole, not pushed behind the bar's overflow arrow.
+  Place DrawnPlace() const override;
+  bool ShowsText() const override { return true; }
+  bool TextFits() const override;
 
  private:
   QAction* action_;
@@ -226,6 +257,8 @@ class TMainMenu final : public TControl {
  public:
   explicit TMainMenu(TComponent* AOwner);
   bool CanFocus() const override { return false; }
+  // The bar itself, above the client area.
+  Place DrawnPlace() const override;
   std::vector<TMenuItem*> Items;
 };
 

@@ -10,10 +10,11 @@
 #include <QScreen>
 #include <stdexcept>
 
+#include "platform/headless/json.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form_window.h"
-#include "platform/headless/json.h"
 #include "platform/toolkit/qt_bridge.h"
+#include "platform/toolkit/style.h"
 
 namespace platform {
 
@@ -278,11 +279,13 @@ void TForm::Build(const FormDesc& desc) {
   SetName(std::string(desc.Name));
   color_ = desc.Color;
   has_menu_ = !desc.Menu.empty();
+  UseFormStyle();
   window_->setFont(UiFont(desc.FontPixelSize));
   Canvas.Brush.Color = color_;
   SetCaption(std::string(desc.Caption));
   QMenuBar* bar = has_menu_ ? window_->menuBar() : nullptr;
-  if (bar) bar->setFont(UiFont(desc.FontPixelSize));
+  // Desktop menus are drawn in the regular weight of the form's font.
+  if (bar) bar->setFont(UiFont(desc.FontPixelSize, false));
 
   for (const ControlDesc& d : desc.Controls) {
     TControl* c = CreateControl(d);
@@ -315,6 +318,7 @@ void TForm::Build(const FormDesc& desc) {
         up->Items.push_back(item);
         if (!up->Action()->menu()) {
           auto* m = new QMenu(bar);
+          m->setFont(bar->font());  // a pop-up is a window of its own
           up->Action()->setMenu(m);
         }
         up->Action()->menu()->addAction(item->Action());

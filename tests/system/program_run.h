@@ -13,6 +13,7 @@ namespace systemtest {
 struct RunResult {
   int status = -1;
   std::string err;
+  std::string out;
 };
 
 inline std::string ReadFile(const std::string& path) {
@@ -34,14 +35,20 @@ inline std::string TempDir() {
   return d ? d : "/tmp";
 }
 
-// Runs the program with these arguments (already quoted as needed).
-inline RunResult RunProgram(const std::string& dir, const std::string& args) {
-  const std::string err_file = dir + "/stderr.txt";
-  const std::string cmd = std::string("'") + OSCILOSKOP_EXE + "' " + args + " 2>'" + err_file + "'";
+// Runs the program with these arguments (already quoted as needed), and
+// these environment settings (NAME=VALUE ..., quoted as needed) if any.
+inline RunResult RunProgram(const std::string& dir, const std::string& args,
+                            const std::string& env = {}) {
+  const std::string err_file = dir + "/stderr.txt", out_file = dir + "/stdout.txt";
+  // Standard output goes to a file unless the arguments send it elsewhere.
+  const std::string cmd = (env.empty() ? std::string() : "env " + env + " ") + "'" +
+                          OSCILOSKOP_EXE + "' >'" + out_file + "' " + args + " 2>'" + err_file +
+                          "'";
   RunResult r;
   int raw = std::system(cmd.c_str());
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   r.err = ReadFile(err_file);
+  r.out = ReadFile(out_file);
   return r;
 }
 

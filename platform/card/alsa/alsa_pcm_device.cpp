@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/card/input_recorder.h"
 #include "platform/toolkit/messages.h"
 
 namespace platform {
@@ -336,6 +337,15 @@ bool AlsaPcmDevice::Capture(Lock& lock) {
   const snd_pcm_uframes_t room = io_.size() / block_;
   lock.unlock();
   const snd_pcm_sframes_t n = injected != 0 ? injected : snd_pcm_readi(pcm_.get(), io_.data(), room);
+  // Every frame read is one the card recorded: the file keeps them all,
+  // also those no run takes. Written unlocked: only this thread reads io_.
+  if (InputRecorder* recorder = recorder_.load(); recorder && n > 0) {
+    if (!recorder->AppendPcm(io_.data(), static_cast<std::size_t>(n), format_) &&
+        !std::exchange(record_refused_, true))
+      report_(Name() + ": --record-input keeps only 44100 Hz; this device runs at " +
+                  std::to_string(rate_) + " Hz",
+              Tell::Note);
+  }
   lock.lock();
   if (n == -EAGAIN || n == 0) {
     // The ring is empty: whatever came before the start is gone.

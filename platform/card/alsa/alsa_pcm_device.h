@@ -9,8 +9,10 @@
 // buffers it gave back are never touched again.
 //
 // Capture records all the time; frames read while no run records are
-// dropped, as a card drops them. A start marks the frame where delivery
-// begins: what the ring held before it is dropped. The first quarter second
+// dropped, as a card drops them. Every frame read, delivered or not, also
+// goes to the input recorder when there is one (--record-input). A start
+// marks the frame where delivery begins: what the ring held before it is
+// dropped. The first quarter second
 // after each open (a resampling server's lead-in of zeros and ringing) is
 // never delivered.
 // Playback: a header is done once its frames are copied to the thread's
@@ -38,6 +40,8 @@
 #include "platform/card/alsa/wake_fd.h"
 
 namespace platform {
+
+class InputRecorder;
 
 // What happened to one direction over the whole run, across reopens.
 struct AlsaPcmCounters {
@@ -88,6 +92,10 @@ class AlsaPcmDevice {
   MMRESULT Reset();                // every buffer back at once
   MMRESULT SetPaused(bool paused);  // playback
 
+  // Capture: every frame read from now on also goes to `recorder` (which
+  // must outlive the device thread), or to none.
+  void SetRecorder(InputRecorder* recorder) { recorder_ = recorder; }
+
   std::string Describe() const;
   PcmGeometry Geometry() const;
   // Tests: the next transfer fails with this (negative) ALSA code.
@@ -119,6 +127,7 @@ class AlsaPcmDevice {
   AlsaPcmCounters& counters_;
   const Report report_;
   WakeFd wake_;
+  std::atomic<InputRecorder*> recorder_{nullptr};
 
   // Owned by the device thread: the PCM and what it is doing with it.
   PcmPtr pcm_;
@@ -131,6 +140,7 @@ class AlsaPcmDevice {
   std::int64_t pace_frames_ = 0;
   int idle_rounds_ = 0;
   bool was_lost_ = false;
+  bool record_refused_ = false;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

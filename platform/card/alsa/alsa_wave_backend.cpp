@@ -94,6 +94,7 @@ MMRESULT AlsaWaveBackend::Open(WaveDir dir, UINT, const WAVEFORMATEX& format, HW
     } catch (const std::exception&) {
       return MMSYSERR_NOMEM;
     }
+    if (dir == WaveDir::In) device->SetRecorder(recorder_);
     std::string why;
     const MMRESULT r = device->AwaitFirstOpen(kOpenAnswer, why);
     if (r != MMSYSERR_NOERROR) {
@@ -180,6 +181,11 @@ std::string AlsaWaveBackend::Describe(WaveDir dir) const {
 PcmGeometry AlsaWaveBackend::Geometry(WaveDir dir) const {
   const auto& d = devices_[Index(dir)];
   return d ? d->Geometry() : PcmGeometry{};
+}
+
+void AlsaWaveBackend::SetInputRecorder(InputRecorder* recorder) {
+  recorder_ = recorder;
+  if (auto& d = devices_[Index(WaveDir::In)]) d->SetRecorder(recorder);
 }
 
 void AlsaWaveBackend::InjectTransferError(WaveDir dir, int alsa_error) {

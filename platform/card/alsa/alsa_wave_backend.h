@@ -61,6 +61,9 @@ class AlsaWaveBackend final : public WaveBackend {
   PcmGeometry Geometry(WaveDir dir) const;
   // The device's next PCM transfer fails with this (negative) ALSA code.
   void InjectTransferError(WaveDir dir, int alsa_error);
+  // --record-input: every frame the capture PCM reads also goes to
+  // `recorder`, which must outlive the backend's device threads.
+  void SetInputRecorder(InputRecorder* recorder);
 
  private:
   static int Index(WaveDir dir) { return dir == WaveDir::In ? 0 : 1; }
@@ -71,6 +74,7 @@ class AlsaWaveBackend final : public WaveBackend {
   std::string device_;
   AlsaPcmCounters counters_[2];
   std::unique_ptr<AlsaPcmDevice> devices_[2];
+  InputRecorder* recorder_ = nullptr;
   std::uintptr_t attached_[2] = {0, 0};
   HWND callbacks_[2] = {};
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/card/virtual/frame_grid.h"
 #include "platform/card/virtual/virtual_mixer.h"
 #include "platform/mm/volume.h"
 
@@ -150,6 +151,20 @@ std::string VirtualCard::CaptureOutput(const std::string& path) {
 void VirtualCard::StopCapture() {
   capture_.Close();
   capture_path_.clear();
+}
+
+std::string VirtualCard::RecordInput(const std::string& path) {
+  if (std::string error = recorder_.Create(path); !error.empty()) return error;
+  // From the frame under way: frame 0 at the start of a program.
+  in_.SetRecorder(&recorder_, FrameAt(DeviceClock().Now(), InputRecorder::kRate));
+  return {};
+}
+
+void VirtualCard::StopRecording() {
+  if (!recorder_.IsOpen()) return;
+  in_.RecordUpTo(FrameAt(DeviceClock().Now(), InputRecorder::kRate));
+  in_.SetRecorder(nullptr);
+  recorder_.Close();
 }
 
 void VirtualCard::FailOpens(WaveDir dir, MMRESULT code, int times) {

@@ -19,11 +19,12 @@
 #include <memory>
 #include <string>
 
+#include "platform/card/input_recorder.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
 #include "platform/card/virtual/virtual_in_device.h"
 #include "platform/card/virtual/virtual_out_device.h"
-#include "platform/card/virtual/wav_writer.h"
+#include "platform/card/wav_writer.h"
 #include "platform/mm/wave_backend.h"
 
 namespace platform {
@@ -52,6 +53,14 @@ class VirtualCard final : public WaveBackend {
   // Empty on success, else why the file cannot be written.
   std::string CaptureOutput(const std::string& path);
   void StopCapture();
+  // --record-input: the inputs from the frame under way on (frame 0 at the
+  // start of a program) into a WAV file (input_recorder.h); empty on
+  // success, else why the file cannot be written. StopRecording records up
+  // to the present and closes it.
+  std::string RecordInput(const std::string& path);
+  void StopRecording();
+  std::uint64_t FramesRecorded() const { return recorder_.Frames(); }
+  const std::string& RecordingPath() const { return recorder_.Path(); }
 
   // Fault injection. `times` opens/starts from now fail; the n-th prepare or
   // queue call (waveInAddBuffer / waveOutWrite) from now fails (1 = next).
@@ -90,6 +99,7 @@ class VirtualCard final : public WaveBackend {
   OutputHistory history_;
   WavWriter capture_;
   std::string capture_path_;
+  InputRecorder recorder_;
   bool capture_format_fixed_ = false;
   VirtualOutDevice out_;
   VirtualInDevice in_;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/toolkit/messages.h"
+#include "platform/card/pcm_samples.h"
 #include "platform/card/virtual/frame_grid.h"
-#include "platform/card/virtual/pcm_samples.h"
+#include "platform/toolkit/messages.h"
 
 namespace platform {
 
@@ -81,13 +81,61 @@ std::int16_t VirtualInDevice::Sample(int input, std::int64_t j) const {
   return loopback_.Get(FrameAt(t, loopback_.Rate()), input);
 }
 
+std::int16_t VirtualInDevice::InputAt(int input, std::int64_t n) const {
+  constexpr std::int64_t rate = InputRecorder::kRate;
+  const InputSource& src = sources_[input];
+  if (src.kind() != InputSource::Kind::Generator) return src.SampleAt(n, rate);
+  const std::int64_t played = loopback_.Rate();
+  if (played <= 0) return 0;
+  return loopback_.Get(played == rate ? n : MulDivFloor(n, played, rate), input);
+}
+
+void VirtualInDevice::SetRecorder(InputRecorder* recorder, std::int64_t from) {
+  recorder_ = recorder;
+  recorded_ = from;
+}
+
+void VirtualInDevice::RecordUpTo(std::int64_t end) {
+  if (recorder_ == nullptr) return;
+  constexpr std::int64_t kChunk = 4410;
+  while (recorded_ < end) {
+    const std::int64_t n = std::min(kChunk, end - recorded_);
+    record_buf_.resize(static_cast<std::size_t>(2 * n));
+    for (std::int64_t k = 0; k < n; ++k) {
+      record_buf_[static_cast<std::size_t>(2 * k)] = InputAt(0, recorded_ + k);
+      record_buf_[static_cast<std::size_t>(2 * k + 1)] = InputAt(1, recorded_ + k);
+    }
+    recorder_->Append(record_buf_.data(), static_cast<std::size_t>(n));
+    recorded_ += n;
+  }
+}
+
 void VirtualInDevice::Fill(WAVEHDR* h, std::int64_t count) {
   const int bits = format_.wBitsPerSample;
   const int step = bits / 8;
+  // The recording takes the run's frames as delivered (at the recorder's
+  // rate only; at another rate RecordUpTo fills them in at the end).
+  const bool record = recorder_ != nullptr && format_.nSamplesPerSec == InputRecorder::kRate;
+  const std::int64_t first = start_frame_ + head_first_;  // absolute
+  if (record) {
+    RecordUpTo(first);
+    record_buf_.clear();
+  }
   for (std::int64_t k = 0; k < count; ++k) {
     char* at = h->lpData + k * format_.nBlockAlign;
-    WritePcmSample(at, bits, Sample(0, head_first_ + k));
-    if (format_.nChannels == 2) WritePcmSample(at + step, bits, Sample(1, head_first_ + k));
+    const std::int16_t left = Sample(0, head_first_ + k);
+    WritePcmSample(at, bits, left);
+    if (format_.nChannels != 2 && !record) continue;
+    const std::int16_t right = Sample(1, head_first_ + k);
+    if (format_.nChannels == 2) WritePcmSample(at + step, bits, right);
+    if (record && first + k >= recorded_) {
+      record_buf_.push_back(left);
+      record_buf_.push_back(right);
+    }
+  }
+  if (record && !record_buf_.empty()) {
+    recorder_->Append(record_buf_.data(), record_buf_.size() / 2);
+    recorded_ = first + count;
   }
 }
 

@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/headless/timebase.h"
+#include "platform/card/input_recorder.h"
 #include "platform/card/virtual/input_source.h"
-#include "platform/mm/mmsystem.h"
 #include "platform/card/virtual/output_history.h"
+#include "platform/headless/timebase.h"
+#include "platform/mm/mmsystem.h"
 
 namespace platform {
 
@@ -37,10 +38,22 @@ class VirtualInDevice {
   std::size_t Queued() const { return queue_.size(); }
   bool Recording() const { return recording_; }
 
+  // --record-input: frames from absolute frame `from` on go to `recorder`
+  // (or to none). A run's frames are recorded as its buffers are filled,
+  // exactly as delivered; the frames before and between runs as the inputs
+  // had them, so that frame n of the file is absolute frame from + n
+  // (input_recorder.h).
+  void SetRecorder(InputRecorder* recorder, std::int64_t from = 0);
+  // Records the inputs up to absolute frame `end` (exclusive), at 44100.
+  void RecordUpTo(std::int64_t end);
+
  private:
   std::int64_t FramesOf(const WAVEHDR* h) const;
   // Relative frame j's sample of one input.
   std::int16_t Sample(int input, std::int64_t j) const;
+  // Absolute frame n's sample of one input at the recorder's rate, as the
+  // input had it whether or not a run recorded it.
+  std::int16_t InputAt(int input, std::int64_t n) const;
   void Fill(WAVEHDR* h, std::int64_t count);
   void ScheduleHead();
   void CompleteHead();
@@ -59,6 +72,9 @@ class VirtualInDevice {
   std::int64_t cursor_ = 0;       // next run frame not yet given to a buffer
   std::int64_t head_first_ = 0;   // run frame the head buffer begins with
   Scheduler::Id event_ = 0;
+  InputRecorder* recorder_ = nullptr;
+  std::int64_t recorded_ = 0;             // absolute frames recorded so far
+  std::vector<std::int16_t> record_buf_;  // reused
 };
 
 }  // namespace platform

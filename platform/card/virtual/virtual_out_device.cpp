@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "platform/toolkit/messages.h"
+#include "platform/card/pcm_samples.h"
 #include "platform/card/virtual/frame_grid.h"
-#include "platform/card/virtual/pcm_samples.h"
+#include "platform/toolkit/messages.h"
 
 namespace platform {
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/card/virtual/output_history.h"
+#include "platform/card/wav_writer.h"
 #include "platform/headless/timebase.h"
 #include "platform/mm/mmsystem.h"
-#include "platform/card/virtual/output_history.h"
-#include "platform/card/virtual/wav_writer.h"
 
 namespace platform {
 

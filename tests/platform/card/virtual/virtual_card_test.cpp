@@ -336,3 +336,62 @@ TEST(VirtualCardState, DescriptionAndFreshCard) {
 }
 
 }  // namespace
+
+namespace {
+
+// --record-input on the virtual card: from the frame under way when it
+// begins, every frame, those of the runs as delivered and those between
+// runs as the inputs had them, in a WAV file whose header is up to date
+// after every buffer.
+TEST(VirtualCardRecording, KeepsEveryFrameFromItsStartAlsoBetweenRuns) {
+  DeviceTime time;
+  MessageLog win(time);
+  ASSERT_EQ(platform::SetInputSource('r', "sine:440:12000"), "");
+  ASSERT_EQ(platform::SetInputSource('l', "square:100:7000"), "");
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("osciloskop-record-" + std::to_string(::getpid()) + ".wav"))
+                               .string();
+  time.RunFor(Ms(3.3));
+  const std::int64_t first = platform::FrameAt(platform::DeviceClock().Now(), 44100);
+  ASSERT_EQ(TheVirtualCard().RecordInput(file), "");
+  time.RunFor(Ms(40));  // before any run
+  {
+    Recorder rec(win, Pcm(2, 44100, 16), 2, 4 * 4410);
+    ASSERT_EQ(waveInStart(rec.in), MMSYSERR_NOERROR);
+    time.RunFor(Ms(150));  // one buffer back, the second under way
+    ASSERT_EQ(win.Count(MM_WIM_DATA), 1);
+    platform::WavSound so_far;
+    ASSERT_EQ(platform::ReadWavFile(file, so_far), "") << "readable while it grows";
+    EXPECT_GE(so_far.Frames(), 4410u + 1764u);
+  }  // reset: the second buffer comes back with what it holds
+
+  time.RunFor(Ms(77));  // between runs
+  {
+    Recorder rec(win, Pcm(1, 44100, 8), 1, 4410);  // another format: recorded as the inputs are
+    ASSERT_EQ(waveInStart(rec.in), MMSYSERR_NOERROR);
+    time.RunFor(Ms(120));
+  }
+  time.RunFor(Ms(10));
+  const std::int64_t end = platform::FrameAt(platform::DeviceClock().Now(), 44100);
+  EXPECT_LT(static_cast<std::int64_t>(TheVirtualCard().FramesRecorded()), end - first)
+      << "the frames since the last run wait for the end";
+  TheVirtualCard().StopRecording();
+  EXPECT_EQ(static_cast<std::int64_t>(TheVirtualCard().FramesRecorded()), end - first);
+
+  platform::WavSound got;
+  ASSERT_EQ(platform::ReadWavFile(file, got), "");
+  ASSERT_EQ(got.channels, 2);
+  ASSERT_EQ(static_cast<std::int64_t>(got.Frames()), end - first);
+  platform::InputSource r, l;
+  ASSERT_EQ(r.Parse("sine:440:12000"), "");
+  ASSERT_EQ(l.Parse("square:100:7000"), "");
+  int wrong = 0;
+  for (std::int64_t n = 0; n < end - first; ++n) {
+    wrong += got.samples[static_cast<std::size_t>(2 * n)] != r.SampleAt(first + n, 44100);
+    wrong += got.samples[static_cast<std::size_t>(2 * n + 1)] != l.SampleAt(first + n, 44100);
+  }
+  EXPECT_EQ(wrong, 0);
+  std::filesystem::remove(file);
+}
+
+}  // namespace

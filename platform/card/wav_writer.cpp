@@ -1,4 +1,4 @@
-#include "platform/card/virtual/wav_writer.h"
+#include "platform/card/wav_writer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,7 +30,8 @@ void WavWriter::WriteHeader() {
   const std::uint32_t align = static_cast<std::uint32_t>(channels_) * 2;
   // Sizes saturate rather than wrap for captures beyond 4 GiB.
   const std::uint64_t data64 = frames_ * align;
-  const std::uint32_t data = data64 > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<std::uint32_t>(data64);
+  const std::uint32_t data =
+      data64 > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<std::uint32_t>(data64);
   std::memcpy(h, "RIFF", 4);
   Put32(h + 4, 36 + data);
   std::memcpy(h + 8, "WAVEfmt ", 8);
