@@ -10,6 +10,12 @@
 
 namespace platform {
 
+// What an element callback of the watcher needs.
+struct WatchContext {
+  AlsaMixerBackend* backend;
+  UINT device;
+};
+
 namespace {
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
@@ -111,15 +117,13 @@ class AlsaSimpleMixer final : public AlsaElements {
     return r >= 0;
   }
 
+ // The watcher waits on it and takes its events in.
+  MixerPtr& Handle() { return mixer_; }
+
  private:
   MixerPtr mixer_;
 };
 
-// What an element callback of the watcher needs.
-struct WatchContext {
-  AlsaMixerBackend* backend;
-  UINT device;
-};
 
 int ElementEvent(snd_mixer_elem_t* e, unsigned int mask) {
   auto* ctx = static_cast<WatchContext*>(snd_mixer_elem_get_callback_private(e));
@@ -241,41 +245,45 @@ void AlsaMixerBackend::ElementChanged(UINT device, const std::string& name, unsi
 
 MMRESULT AlsaMixerBackend::BeforeValues(UINT device, MixerLineNode&, MixerControlNode& control) {
   for (const AlsaControlSource& s : devices_[device].map.sources) {
-    if (s.control_id == control.id) {
-      Device& d = devices_[device];
-      if (ReadAlsaControl(*d.elements, s, control)) return MMSYSERR_NOERROR;
-      // Opened again once: the server may have been restarted since.
-      std::string error;
-      std::unique_ptr<AlsaElements> fresh = OpenAlsaElements(d.ctl, error);
-      if (!fresh) return MMSYSERR_ERROR;
-      d.elements = std::move(fresh);
-      return ReadAlsaControl(*d.elements, s, control) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
-    }
+    if (s.control_id != control.id) continue;
+    std::lock_guard lock(mixer_mutex_);
+    Device& d = devices_[device];
+    if (d.elements && ReadAlsaControl(*d.elements, s, control)) return MMSYSERR_NOERROR;
+    // Opened again once: the server may have been restarted since.
+    std::string error;
+    std::unique_ptr<AlsaElements> fresh = OpenAlsaElements(d.ctl, error);
+    if (!fresh) return MMSYSERR_ERROR;
+    if (d.elements && listening_) Quiet(static_cast<AlsaSimpleMixer&>(*d.elements).Handle());
+    d.elements = std::move(fresh);
+    if (listening_) Listen(device);
+    return ReadAlsaControl(*d.elements, s, control) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
   }
   return MIXERR_INVALCONTROL;
 }
 
+// Locked: element events of the device's mixer become notifications.
+void AlsaMixerBackend::Listen(UINT device) {
+  snd_mixer_t* m = static_cast<AlsaSimpleMixer&>(*devices_[device].elements).Handle().get();
+  WatchContext* context = contexts_[device].get();
+  snd_mixer_set_callback(m, MixerEvent);
+  snd_mixer_set_callback_private(m, context);
+  for (snd_mixer_elem_t* e = snd_mixer_first_elem(m); e; e = snd_mixer_elem_next(e)) {
+    snd_mixer_elem_set_callback(e, ElementEvent);
+    snd_mixer_elem_set_callback_private(e, context);
+  }
+}
+
 void AlsaMixerBackend::Watch() {
-  // Mixers of its own: the GUI thread reads through the others meanwhile.
-  // Contexts outlive the mixers: closing a mixer reports its elements as
-  // removed, and those reports are not wanted.
-  std::vector<std::unique_ptr<WatchContext>> contexts;
-  std::vector<MixerPtr> mixers(devices_.size());
-  for (UINT d = 0; d < devices_.size(); ++d)
-    contexts.push_back(std::make_unique<WatchContext>(WatchContext{this, d}));
-  auto attach = [&](UINT d) {
-    std::string error;
-    MixerPtr m = OpenSimpleMixer(devices_[d].ctl, error);
-    if (!m) return;
-    snd_mixer_set_callback(m.get(), MixerEvent);
-    snd_mixer_set_callback_private(m.get(), contexts[d].get());
-    for (snd_mixer_elem_t* e = snd_mixer_first_elem(m.get()); e; e = snd_mixer_elem_next(e)) {
-      snd_mixer_elem_set_callback(e, ElementEvent);
-      snd_mixer_elem_set_callback_private(e, contexts[d].get());
+  // The watcher and the reads share one mixer per device, under the lock:
+  // a value read after a notification is the one the event brought.
+  {
+    std::lock_guard lock(mixer_mutex_);
+    for (UINT d = 0; d < devices_.size(); ++d) {
+      contexts_.push_back(std::make_unique<WatchContext>(WatchContext{this, d}));
+      if (devices_[d].elements) Listen(d);
     }
-    mixers[d] = std::move(m);
-  };
-  for (UINT d = 0; d < devices_.size(); ++d) attach(d);
+    listening_ = true;
+  }
   {
     std::lock_guard lock(watching_mutex_);
     watching_ = true;
@@ -284,28 +292,41 @@ void AlsaMixerBackend::Watch() {
   while (!stop_) {
     std::vector<pollfd> fds(1);
     fds[0] = {wake_[0], POLLIN, 0};
-    for (auto& m : mixers) {
-      if (!m) continue;
-      const int n = snd_mixer_poll_descriptors_count(m.get());
-      if (n <= 0) continue;
-      const std::size_t first = fds.size();
-      fds.resize(first + static_cast<std::size_t>(n));
-      snd_mixer_poll_descriptors(m.get(), &fds[first], static_cast<unsigned>(n));
+    {
+      std::lock_guard lock(mixer_mutex_);
+      for (Device& d : devices_) {
+        if (!d.elements) continue;
+        snd_mixer_t* m = static_cast<AlsaSimpleMixer&>(*d.elements).Handle().get();
+        const int n = snd_mixer_poll_descriptors_count(m);
+        if (n <= 0) continue;
+        const std::size_t first = fds.size();
+        fds.resize(first + static_cast<std::size_t>(n));
+        snd_mixer_poll_descriptors(m, &fds[first], static_cast<unsigned>(n));
+      }
     }
     // The poll's timeout is also the pace of reopening a mixer that went.
     if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
     if (stop_) break;
-    for (UINT d = 0; d < mixers.size(); ++d) {
-      if (!mixers[d]) {
+    std::lock_guard lock(mixer_mutex_);
+    for (UINT d = 0; d < devices_.size(); ++d) {
+      Device& device = devices_[d];
+      if (!device.elements) {
         // Its server may be back (restarted): watch it again.
-        attach(d);
-      } else if (snd_mixer_handle_events(mixers[d].get()) < 0) {
-        Quiet(mixers[d]).reset();
+        std::string error;
+        device.elements = OpenAlsaElements(device.ctl, error);
+        if (device.elements) Listen(d);
+      } else if (snd_mixer_handle_events(
+                     static_cast<AlsaSimpleMixer&>(*device.elements).Handle().get()) < 0) {
+        Quiet(static_cast<AlsaSimpleMixer&>(*device.elements).Handle());
+        device.elements.reset();
       }
     }
   }
-  for (auto& m : mixers)
-    if (m) Quiet(m);
+  // Closing a mixer reports its elements as removed: nobody listens then.
+  std::lock_guard lock(mixer_mutex_);
+  listening_ = false;
+  for (Device& d : devices_)
+    if (d.elements) Quiet(static_cast<AlsaSimpleMixer&>(*d.elements).Handle());
 }
 
 }  // namespace platform

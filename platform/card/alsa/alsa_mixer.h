@@ -5,10 +5,13 @@
 // With no control device the count is 0.
 //
 // Changes made by other programs reach the open handles as notifications:
-// a watcher thread per backend, with simple mixers of its own, turns
-// element events into MM_MIXM_CONTROL_CHANGE (value changes) and
-// MM_MIXM_LINE_CHANGE (any other change of an element), posted to the GUI
-// thread. Values are read on the calling thread, from the device itself.
+// a watcher thread per backend turns element events into
+// MM_MIXM_CONTROL_CHANGE (value changes) and MM_MIXM_LINE_CHANGE (any other
+// change of an element), posted to the GUI thread. The watcher and the
+// value reads share one simple mixer per device under a lock, so a value
+// read after a notification is never older than the event. A mixer whose
+// server went is opened again (by the next read, or by the watcher each
+// second).
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -20,6 +23,8 @@
 #include "platform/card/alsa/alsa_mixer_map.h"
 
 namespace platform {
+
+struct WatchContext;
 
 class AlsaMixerBackend final : public TreeMixerBackend {
  public:
@@ -47,7 +52,11 @@ class AlsaMixerBackend final : public TreeMixerBackend {
 
  private:
   void Watch();
+  void Listen(UINT device);
   std::vector<Device> devices_;
+  std::mutex mixer_mutex_;  // guards the devices' elements once watched
+  bool listening_ = false;  // their events are notifications (under the lock)
+  std::vector<std::unique_ptr<WatchContext>> contexts_;
   bool watch_;
   std::thread watcher_;
   std::atomic<bool> stop_{false};
