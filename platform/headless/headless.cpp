@@ -15,6 +15,7 @@
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
+#include "platform/toolkit/messages.h"
 #include "platform/headless/json.h"
 #include "platform/printable.h"
 
@@ -254,6 +255,8 @@ std::string DumpText(TApplication& app) {
     }
     w.EndObject();
     w.Value("focus", f->ActiveControl() ? f->ActiveControl()->Name() : std::string());
+    // Every live window, hidden ones included: callback windows must not pile up.
+    w.Value("windows", LiveWindowCount());
     f->DumpState(w);
   }
   for (auto& [name, writer] : Sections()) {
