@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sanitized.h"
+
 namespace osciloskop {
 
 inline constexpr int kSampleArraySize = 44100;
@@ -19,15 +21,28 @@ enum RangeFlag {
 };
 using RangeLatches = std::array<std::int32_t, RangeFlagCount>;
 
+// In the sanitizer builds a poisoned gap follows each array, so a read or
+// write past its end is reported even though the next array follows at once
+// (platform/sanitized.h); elsewhere the gaps are empty.
+#define OSCILOSKOP_GAP(n) [[no_unique_address]] platform::ArrayGuard Gap##n
+
 struct InstrumentState {
   // Sample arrays, allocated once with the window.
+  OSCILOSKOP_GAP(0);
   SampleArray CaptureBuffer{};
+  OSCILOSKOP_GAP(1);
   SampleArray SamplesL{};
+  OSCILOSKOP_GAP(2);
   SampleArray SamplesR{};
+  OSCILOSKOP_GAP(3);
   SampleArray EnvelopeL{};
+  OSCILOSKOP_GAP(4);
   SampleArray EnvelopeR{};
+  OSCILOSKOP_GAP(5);
   SampleArray PrevTraceL{};
+  OSCILOSKOP_GAP(6);
   SampleArray PrevTraceR{};
+  OSCILOSKOP_GAP(7);
 
   // Counters and cursors.
   std::int32_t SampleCount = 0;
@@ -47,7 +62,9 @@ struct InstrumentState {
   std::int32_t AutoRangeL = 0;
   std::int32_t AutoRangeR = 0;
   RangeLatches RangeLatchL{};
+  OSCILOSKOP_GAP(8);
   RangeLatches RangeLatchR{};
+  OSCILOSKOP_GAP(9);
   std::int32_t BandLatch1 = 0, BandLatch2 = 0, BandLatch3 = 0, BandLatch4 = 0, BandLatch5 = 0,
                BandLatch6 = 0, BandLatch7 = 0;
 
@@ -88,6 +105,8 @@ struct InstrumentState {
   // Scratch text for readout numbers (at most 40 characters).
   std::string NumberText;
 };
+
+#undef OSCILOSKOP_GAP
 
 // x to the nearest integer, halves to even.
 int nearest(double x);

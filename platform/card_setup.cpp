@@ -145,6 +145,7 @@ std::string SetUpCard(const PlatformOptions& options) {
     w.Value("name", "virtual");
     w.Value("outputFramesPlayed", c.OutputFramesPlayed());
     w.Value("inputRunsStarted", c.InputRunsStarted());
+    w.Value("inputBuffersRecorded", c.InputBuffersRecorded());
     w.Value("signalR", c.InputSourceText('r'));
     w.Value("signalL", c.InputSourceText('l'));
     if (!c.RecordingPath().empty())

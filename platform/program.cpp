@@ -17,6 +17,7 @@
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"
+#include "platform/printable.h"
 
 namespace platform {
 
@@ -52,7 +53,7 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   PlatformOptions options;
   std::string error;
   if (!ParseOptions(args, options, error)) {
-    std::fprintf(stderr, "osciloskop: %s\n%s", error.c_str(), UsageText().c_str());
+    std::fprintf(stderr, "osciloskop: %s\n%s", PrintableText(error).c_str(), UsageText().c_str());
     return 2;
   }
   if (options.help) {
@@ -91,7 +92,7 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   // A real card keeps real time, headless or not.
   UseVirtualClock(options.headless && options.card == "virtual");
   if (std::string card_error = SetUpCard(options); !card_error.empty()) {
-    std::fprintf(stderr, "osciloskop: %s\n", card_error.c_str());
+    std::fprintf(stderr, "osciloskop: %s\n", PrintableText(card_error).c_str());
     return 2;
   }
   int status = 0;

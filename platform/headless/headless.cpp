@@ -15,7 +15,9 @@
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
+#include "platform/toolkit/messages.h"
 #include "platform/headless/json.h"
+#include "platform/printable.h"
 
 namespace platform {
 
@@ -257,6 +259,8 @@ std::string DumpText(TApplication& app) {
     }
     w.EndObject();
     w.Value("focus", f->ActiveControl() ? f->ActiveControl()->Name() : std::string());
+    // Every live window, hidden ones included: callback windows must not pile up.
+    w.Value("windows", LiveWindowCount());
     f->DumpState(w);
   }
   for (auto& [name, writer] : Sections()) {
@@ -272,7 +276,7 @@ std::string DumpText(TApplication& app) {
 int RunScript(TApplication& app, const std::string& path) {
   std::ifstream in(path);
   if (!in) {
-    std::fprintf(stderr, "osciloskop: cannot read script '%s'\n", path.c_str());
+    std::fprintf(stderr, "osciloskop: cannot read script '%s'\n", PrintableText(path).c_str());
     return 2;
   }
   Runner runner(app);
@@ -288,7 +292,9 @@ int RunScript(TApplication& app, const std::string& path) {
     try {
       runner.Execute(w);
     } catch (const ScriptError& e) {
-      std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), number, e.message.c_str());
+      // The message may quote the script's own bytes; it is printed as text.
+      std::fprintf(stderr, "%s:%d: %s\n", PrintableText(path).c_str(), number,
+                   PrintableText(e.message).c_str());
       return 2;
     }
   }

@@ -4,9 +4,12 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 
+#include "platform/sanitized.h"
 #include "platform/toolkit/fonts.h"
 
 namespace platform {
@@ -16,6 +19,28 @@ std::uint32_t ToRGB(TColor c) {
   return 0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
 }  // namespace
+
+// In the sanitizer builds (the asan preset, the fuzzers) every pixel the
+// canvas writes is checked against the client area: the address sanitizer
+// sees a write past the image, but not one that wraps into the next row.
+#ifdef OSCILOSKOP_SANITIZED
+namespace {
+[[noreturn]] void PixelOutside(long long x, long long y, int width, int height) {
+  std::fprintf(stderr, "canvas: pixel (%lld, %lld) written outside the %d x %d client area\n", x, y,
+               width, height);
+  std::abort();
+}
+}  // namespace
+#define CHECK_PIXEL(x, y)                                                          \
+  do {                                                                             \
+    if ((x) < 0 || (y) < 0 || (x) >= width_ || (y) >= height_)                     \
+      PixelOutside((x), (y), width_, height_);                                     \
+  } while (0)
+#else
+#define CHECK_PIXEL(x, y) \
+  do {                    \
+  } while (0)
+#endif
 
 // Renders each distinct label once and keeps the cell, so the labels that
 // are drawn again on every update cost a copy, not a text layout.
@@ -138,8 +163,12 @@ void TCanvas::Line1(int x0, int y0, int x1, int y1, std::uint32_t rgb) {
     const long long first = step > 0 ? major0 + lo : major0 - (hi - 1);
     const long long count = hi - lo;
     if (xmajor) {
+      CHECK_PIXEL(first, minor0);
+      CHECK_PIXEL(first + count - 1, minor0);
       std::fill_n(bits_ + minor0 * stride_ + first, count, rgb);
     } else {
+      CHECK_PIXEL(minor0, first);
+      CHECK_PIXEL(minor0, first + count - 1);
       std::uint32_t* q = bits_ + first * stride_ + minor0;
       for (long long i = 0; i < count; ++i, q += stride_) *q = rgb;
     }
@@ -169,6 +198,7 @@ void TCanvas::Line1(int x0, int y0, int x1, int y1, std::uint32_t rgb) {
     if (minor >= 0 && minor < minor_limit) {
       const long long x = xmajor ? major : minor;
       const long long y = xmajor ? minor : major;
+      CHECK_PIXEL(x, y);
       bits_[y * stride_ + x] = rgb;
     }
     major += step;
@@ -203,6 +233,10 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   const int x_from = std::max(0, -x), y_from = std::max(0, -y);
   const int x_to = std::min(cell.width(), width_ - x), y_to = std::min(cell.height(), height_ - y);
   for (int cy = y_from; cy < y_to; ++cy) {
+    if (x_to > x_from) {
+      CHECK_PIXEL(static_cast<long long>(x) + x_from, static_cast<long long>(y) + cy);
+      CHECK_PIXEL(static_cast<long long>(x) + x_to - 1, static_cast<long long>(y) + cy);
+    }
     const auto* src = reinterpret_cast<const std::uint32_t*>(cell.constScanLine(cy));
     std::uint32_t* dst = bits_ + static_cast<long long>(y + cy) * stride_;
     std::copy(src + x_from, src + std::max(x_from, x_to), dst + x + x_from);

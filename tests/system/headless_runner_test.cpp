@@ -5,6 +5,7 @@
 #include <cmath>
 #include <regex>
 
+#include "platform/printable.h"
 #include "system/program_run.h"
 
 namespace systemtest {
@@ -158,6 +159,26 @@ TEST(HeadlessRun, BadOptionsAndInputsAreNamedWithStatus2) {
     EXPECT_EQ(r.status, 2) << c.args;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
   }
+}
+
+TEST(HeadlessRun, BytesFromFilesAndScriptsAreEscapedOnStderr) {
+  // A WAV file with a chunk whose ID is not text and whose length runs past
+  // the end, and a script line of bytes that are not UTF-8: both messages
+  // quote them escaped, and stderr stays valid UTF-8.
+  const std::string dir = TempDir();
+  std::string wav = "RIFF";
+  wav += std::string("\x0E\0\0\0", 4) + "WAVE" + "\x01\xFF" "a\x80" + std::string("\x64\0\0\0\0\0", 6);
+  WriteFile(dir + "/bad.wav", wav);
+  WriteFile(dir + "/s.txt", "wait 0.1\n");
+  RunResult r = RunProgram(dir, "--headless --script=" + dir + "/s.txt --signal-r=wav:" + dir + "/bad.wav");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("truncated \\x01\\xFFa\\x80 chunk"), std::string::npos) << r.err;
+  EXPECT_TRUE(platform::IsValidUtf8(r.err)) << r.err;
+
+  r = RunScript(dir, "wait 0.01\n\xC0\x01\xFE x\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find(":2: unknown command '\\xC0\\x01\\xFE'"), std::string::npos) << r.err;
+  EXPECT_TRUE(platform::IsValidUtf8(r.err)) << r.err;
 }
 
 TEST(HeadlessRun, ScreenshotShowsTheGraticuleAndBothTraces) {

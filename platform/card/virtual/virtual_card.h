@@ -74,6 +74,7 @@ class VirtualCard final : public WaveBackend {
   // Counters and state, for the dump and for tests.
   std::int64_t OutputFramesPlayed() const { return out_.FramesPlayed(); }
   int InputRunsStarted() const { return runs_started_; }
+  std::int64_t InputBuffersRecorded() const { return in_.BuffersRecorded(); }
   bool IsOpen(WaveDir dir) const;
   std::size_t QueuedBuffers(WaveDir dir) const;
   bool OutputPaused() const { return out_.Paused(); }

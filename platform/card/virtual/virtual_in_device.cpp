@@ -151,6 +151,7 @@ void VirtualInDevice::CompleteHead() {
   Fill(h, frames);
   cursor_ = head_first_ + frames;
   queue_.erase(queue_.begin());
+  ++buffers_recorded_;
   Return(h, frames);
   if (!queue_.empty()) ScheduleHead();
 }

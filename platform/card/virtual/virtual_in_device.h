@@ -36,6 +36,8 @@ class VirtualInDevice {
   void Reset();
 
   std::size_t Queued() const { return queue_.size(); }
+  // Buffers returned whole (not cut short by a reset), since the device was made.
+  std::int64_t BuffersRecorded() const { return buffers_recorded_; }
   bool Recording() const { return recording_; }
 
   // --record-input: frames from absolute frame `from` on go to `recorder`
@@ -71,6 +73,7 @@ class VirtualInDevice {
   std::int64_t start_frame_ = 0;  // absolute frame index of the run's frame 0
   std::int64_t cursor_ = 0;       // next run frame not yet given to a buffer
   std::int64_t head_first_ = 0;   // run frame the head buffer begins with
+  std::int64_t buffers_recorded_ = 0;
   Scheduler::Id event_ = 0;
   InputRecorder* recorder_ = nullptr;
   std::int64_t recorded_ = 0;             // absolute frames recorded so far

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/printable.h"
+
 namespace platform {
 
 namespace {
@@ -67,7 +69,11 @@ std::vector<std::int16_t> ResampleLinear(const std::vector<std::int16_t>& in, in
 
 std::string ParseWav(const std::vector<std::uint8_t>& bytes, const std::string& name,
                      WavSound& out) {
-  auto fail = [&](const std::string& why) { return "wav file '" + name + "': " + why; };
+  // The file's name and its chunk IDs are quoted with non-printable bytes
+  // escaped, so the message stays valid UTF-8 text whatever the file holds.
+  auto fail = [&](const std::string& why) {
+    return "wav file '" + PrintableText(name) + "': " + why;
+  };
   const std::size_t size = bytes.size();
   const std::uint8_t* b = bytes.data();
   if (size < 12) return fail("too short to be a WAV file");
@@ -106,7 +112,10 @@ std::string ParseWav(const std::vector<std::uint8_t>& bytes, const std::string& 
       data_len = len > available ? available : len;
       break;
     }
-    if (len > available) return fail("truncated " + std::string(reinterpret_cast<const char*>(chunk), 4) + " chunk");
+    if (len > available)
+      return fail("truncated " +
+                  PrintableAscii(std::string_view(reinterpret_cast<const char*>(chunk), 4)) +
+                  " chunk");
     pos = body + len + (len & 1);
   }
   if (!have_fmt) return fail("no fmt chunk");
@@ -122,11 +131,19 @@ std::string ParseWav(const std::vector<std::uint8_t>& bytes, const std::string& 
   if (align != frame_bytes) return fail("block align " + std::to_string(align) + " does not match the format");
   const std::size_t frames = data_len / frame_bytes;
   if (frames == 0) return fail("no samples");
+  // A long sound at a low frame rate grows by up to 44100 times when it is
+  // resampled; refused before anything is allocated for it.
+  const double seconds = static_cast<double>(frames) / rate;
+  if (seconds > kWavMaxSeconds)
+    return fail("too long: " + std::to_string(static_cast<long long>(seconds)) + " s (at most " +
+                std::to_string(kWavMaxSeconds) + " s)");
 
   std::vector<std::int16_t> decoded(frames * channels);
   for (std::size_t i = 0; i < decoded.size(); ++i)
     decoded[i] = DecodeSample(data + i * (bits / 8), bits, is_float);
   out.channels = channels;
+  out.data_offset = static_cast<std::size_t>(data - b);
+  out.data_bytes = frames * frame_bytes;
   out.source_rate = static_cast<int>(rate);
   out.samples = ResampleLinear(decoded, channels, static_cast<int>(rate), kWavTargetRate);
   return {};
@@ -134,10 +151,19 @@ std::string ParseWav(const std::vector<std::uint8_t>& bytes, const std::string& 
 
 std::string ReadWavFile(const std::string& path, WavSound& out) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return "wav file '" + path + "': cannot open (" + std::strerror(errno) + ")";
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-  if (file.bad()) return "wav file '" + path + "': read error";
+  if (!file)
+    return "wav file '" + PrintableText(path) + "': cannot open (" + std::strerror(errno) + ")";
+  // Read in pieces up to the limit, so that neither a huge file nor one
+  // without end (a device, a pipe) is taken into memory.
+  std::vector<std::uint8_t> bytes;
+  char piece[65536];
+  while (file.read(piece, sizeof piece) || file.gcount() > 0) {
+    bytes.insert(bytes.end(), piece, piece + file.gcount());
+    if (bytes.size() > kWavMaxFileBytes)
+      return "wav file '" + PrintableText(path) + "': larger than " +
+             std::to_string(kWavMaxFileBytes >> 20) + " MiB";
+  }
+  if (file.bad()) return "wav file '" + PrintableText(path) + "': read error";
   return ParseWav(bytes, path, out);
 }
 

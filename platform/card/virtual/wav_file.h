@@ -8,7 +8,9 @@
 // clipped) and the sound is resampled to 44100 frames per second by linear
 // interpolation between neighbouring frames. Every chunk is bounds-checked;
 // a missing, truncated or non-WAV file is refused with a message naming the
-// file and the reason.
+// file and the reason. Names from the file (chunk IDs) and the file name are
+// quoted with non-printable bytes escaped as \xHH (platform/printable.h).
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,11 +18,19 @@
 namespace platform {
 
 inline constexpr int kWavTargetRate = 44100;
+// Longer sounds and larger files are refused: a sound is held in memory
+// whole, resampled to 44100 frames per second.
+inline constexpr int kWavMaxSeconds = 3600;
+inline constexpr std::size_t kWavMaxFileBytes = std::size_t{1} << 30;
 
 struct WavSound {
   int channels = 0;              // 1 or 2
   int source_rate = 0;           // frame rate stored in the file
   std::vector<std::int16_t> samples;  // interleaved, at kWavTargetRate
+  // Where the samples were read from: the whole frames of the data chunk
+  // (no byte outside this span is read as sound).
+  std::size_t data_offset = 0;
+  std::size_t data_bytes = 0;
   std::size_t Frames() const { return channels ? samples.size() / channels : 0; }
 };
 

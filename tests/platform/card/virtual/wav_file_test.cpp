@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/card/virtual/wav_file.h"
+#include "platform/printable.h"
 
 namespace {
 
@@ -186,6 +187,55 @@ TEST(WavParse, NeverReadsOutsideMalformedImages) {
   longer[40] = 0xFF;
   ASSERT_EQ(platform::ParseWav(longer, "long", s), "");
   EXPECT_EQ(s.source_rate, 8000);
+}
+
+TEST(WavParse, ChunkIdsFromTheFileAreQuotedAsPrintableText) {
+  // An unknown chunk whose ID holds control and non-ASCII bytes and whose
+  // length runs past the end of the file: the message names the chunk with
+  // those bytes escaped, so stderr stays valid UTF-8.
+  Bytes b;
+  Tag(b, "RIFF");
+  Put(b, 4 + 8 + 2, 4);
+  Tag(b, "WAVE");
+  b.insert(b.end(), {0x01, 0xFF, 'a', 0x80});
+  Put(b, 100, 4);
+  b.insert(b.end(), {0, 0});
+  platform::WavSound s;
+  const std::string e = platform::ParseWav(b, "x.wav", s);
+  EXPECT_EQ(e, "wav file 'x.wav': truncated \\x01\\xFFa\\x80 chunk");
+  EXPECT_TRUE(platform::IsValidUtf8(e));
+
+  // A printable ID is quoted as it is; one of UTF-8 bytes is still escaped
+  // (a chunk ID is ASCII), and so is a file name that is not valid UTF-8.
+  b[12] = 'L', b[13] = 'I', b[14] = 'S', b[15] = 'T';
+  EXPECT_EQ(platform::ParseWav(b, "x.wav", s), "wav file 'x.wav': truncated LIST chunk");
+  b[12] = '\xC3', b[13] = '\xA9', b[14] = ' ', b[15] = '\\';
+  EXPECT_EQ(platform::ParseWav(b, "n\xE9.wav", s),
+            "wav file 'n\\xE9.wav': truncated \\xC3\\xA9 \\ chunk");
+}
+
+TEST(WavParse, SoundsLongerThanAnHourAreRefusedBeforeTheyAreResampled) {
+  // 3601 frames at 1 Hz would become 159 million frames at 44100 Hz.
+  Bytes data(3601, 128);
+  platform::WavSound s;
+  EXPECT_EQ(platform::ParseWav(MakeWav(1, 1, 1, 8, data), "slow.wav", s),
+            "wav file 'slow.wav': too long: 3601 s (at most 3600 s)");
+  data.resize(10);
+  EXPECT_EQ(platform::ParseWav(MakeWav(1, 1, 1, 8, data), "ok.wav", s), "");
+  EXPECT_EQ(s.Frames(), 10u * 44100u);
+}
+
+TEST(WavParse, ReportsTheSpanTheSamplesCameFrom) {
+  Bytes extra;
+  Tag(extra, "junk");
+  Put(extra, 2, 4);
+  extra.insert(extra.end(), {9, 9});
+  Bytes image = MakeWav(1, 2, 44100, 16, Pcm16({1, 2, 3, 4, 5}), extra);  // 2.5 frames
+  platform::WavSound s;
+  ASSERT_EQ(platform::ParseWav(image, "w", s), "");
+  EXPECT_EQ(s.data_offset, 12u + 10u + 24u + 8u);
+  EXPECT_EQ(s.data_bytes, 8u);  // whole frames only
+  EXPECT_EQ(s.samples, (std::vector<std::int16_t>{1, 2, 3, 4}));
 }
 
 }  // namespace
