@@ -1,5 +1,5 @@
 # The bounded run of one fuzzer, as CTest runs it: a fresh working corpus
-# (new inputs go there, never into the seeds), seed 1, RUNS inputs.
+# (new inputs go there, never into the starting corpus), random seed 1, RUNS inputs.
 #   cmake -DFUZZER=... -DSEEDS=... -DWORK=... -DRUNS=... -DMAX_LEN=... [-DOPTIONS=...]
 #         -P run_bounded.cmake
 separate_arguments(options UNIX_COMMAND "${OPTIONS}")

@@ -6,7 +6,7 @@
 //   - both streams in a state of their tables, and the card agreeing;
 //   - the callback windows and the wave memory not piling up;
 //   - every readout one of the instrument's own formats.
-// A failure names the seed and the step and leaves the session's script, so
+// A failure names its random seed and the step and leaves the session's script, so
 // the built program replays it (with the same --idle-quantum-ms).
 #include <gtest/gtest.h>
 
