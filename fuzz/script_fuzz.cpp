@@ -19,6 +19,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "platform/headless/headless.h"
+#include "tests/support/captured_stderr.h"
 #include "platform/mm/memory.h"
 #include "platform/printable.h"
 #include "platform/toolkit/messages.h"
@@ -60,22 +61,7 @@ bool Harmless(const std::string& text) {
   return true;
 }
 
-// stderr of the runner, kept in memory while it runs.
-class CapturedStderr {
- public:
-  CapturedStderr() : saved_(stderr) { stderr = open_memstream(&text_, &size_); }
-  ~CapturedStderr() { std::free(text_); }
-  std::string Take() {
-    std::fclose(stderr);
-    stderr = saved_;
-    return std::string(text_, size_);
-  }
-
- private:
-  std::FILE* saved_;
-  char* text_ = nullptr;
-  std::size_t size_ = 0;
-};
+using testsupport::CapturedStderr;
 
 }  // namespace
 

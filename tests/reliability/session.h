@@ -21,31 +21,9 @@
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/messages.h"
+#include "tests/support/captured_stderr.h"
 
 namespace reliability {
-
-// stderr of this process, kept in memory meanwhile.
-class CapturedStderr {
- public:
-  CapturedStderr() : saved_(stderr) {
-    std::fflush(stderr);
-    stderr = open_memstream(&text_, &size_);
-  }
-  ~CapturedStderr() {
-    if (stderr != saved_) Take();
-    std::free(text_);
-  }
-  std::string Take() {
-    std::fclose(stderr);
-    stderr = saved_;
-    return std::string(text_, size_);
-  }
-
- private:
-  std::FILE* saved_;
-  char* text_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 inline std::string TempDir() {
   char templ[] = "/tmp/osciloskop-reliability-XXXXXX";
@@ -68,7 +46,7 @@ class Session {
     EXPECT_EQ(error, "");
     if (before) before();
     app_ = std::make_unique<platform::TApplication>(options_);
-    CapturedStderr err;
+    testsupport::CapturedStderr err;
     app_->CreateForm(osciloskop::Form1);
     startup_err_ = err.Take();
     form_ = osciloskop::Form1;
@@ -88,7 +66,7 @@ class Session {
       std::ofstream f(options_.script, std::ios::trunc);
       f << line << "\n";
     }
-    CapturedStderr err;
+    testsupport::CapturedStderr err;
     const int status = platform::RunScript(*app_, options_.script);
     std::string text = err.Take();
     if (status == 0) accepted_ += line + "\n";
