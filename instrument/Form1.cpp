@@ -155,6 +155,19 @@ void TForm1::Loaded() {
   // The mixer, with no event handlers assigned.
   AudioMixer1 = new TAudioMixer(this);
   AudioMixer1->SetName("AudioMixer1");
+
+  // What the idle step reads and writes besides the controls and devices,
+  // so that the loop can tell a step that changed nothing. The graticule
+  // mark is left out: it only spares drawing the graticule where it already
+  // is, so nothing on the screen depends on it.
+  if (platform::Application) {
+    platform::Application->WatchIdleMemory(static_cast<const InstrumentState*>(this),
+                                           sizeof(InstrumentState));
+    platform::Application->WatchIdleMemory(&GenFrequency, sizeof GenFrequency);
+    platform::Application->WatchIdleMemory(&GeneratorSilenced, sizeof GeneratorSilenced);
+    platform::Application->WatchIdleMemory(&EnvelopeRRewrittenFrom,
+                                           sizeof EnvelopeRRewrittenFrom);
+  }
 }
 
 }  // namespace osciloskop

@@ -19,9 +19,9 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
 
 std::string UsageText() {
   return R"(usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]
-                  [--output-wav=FILE] [--record-input=FILE] [--headless --script=FILE]
-                  [--idle-quantum-ms=N] [--mixer=none|fail-caps|fail-open] [--list-cards]
-                  [--help] [--version]
+                  [--output-wav=FILE] [--record-input=FILE] [--headless] [--script=FILE]
+                  [--idle-quantum-ms=N] [--busy-idle] [--mixer=none|fail-caps|fail-open]
+                  [--list-cards] [--help] [--version]
 SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator
 )";
 }
@@ -43,8 +43,11 @@ Options (of the platform; the instrument itself reads none):
   --record-input=FILE       write every frame the card records to FILE (WAV, see below)
   --mixer=none|fail-caps|fail-open  the virtual card without a mixer, or one that fails
   --headless                run without a display, driven by --script (see below)
-  --script=FILE             the script of a headless run
+  --script=FILE             run a script of user actions (see below): headless with
+                            --headless, else in the window on the wall clock
   --idle-quantum-ms=N       time one idle step costs in a headless run: 1 to 1000 (1)
+  --busy-idle               run the idle steps back to back even when they change
+                            nothing (by default the window rests until something does)
   --list-cards              print the chosen card's PCM and mixer devices and exit
   --help                    print this help and exit
   --version                 print the version and exit
@@ -60,8 +63,8 @@ The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable i
 the run is interrupted. Replay it: --signal-r=wav:FILE:0 --signal-l=wav:FILE:1
 
 A headless run on the virtual card runs on a virtual clock (the same script gives
-the same result, byte for byte); on --card=alsa it runs on the wall clock. Script
-commands, one a line, # starts a comment:
+the same result, byte for byte); on --card=alsa, and in the window, it runs on the
+wall clock. Script commands, one a line, # starts a comment:
   wait SECONDS              run the instrument for that much (virtual) time
   select CONTROL INDEX      choose a list item as a user would
   position CONTROL VALUE    move a slider as a user would
@@ -125,6 +128,8 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
         return false;
       }
       out.mixer_fault = v;
+    } else if (a == "--busy-idle") {
+      out.busy_idle = true;
     } else if (a == "--list-cards") {
       out.list_cards = true;
     } else if (StartsWith(a, "--idle-quantum-ms=", v)) {
@@ -143,10 +148,6 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
   }
   if (out.headless && out.script.empty()) {
     error = "--headless needs --script=FILE";
-    return false;
-  }
-  if (!out.script.empty() && !out.headless) {
-    error = "--script is only for a headless run (add --headless)";
     return false;
   }
   return true;

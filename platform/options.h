@@ -14,6 +14,7 @@ struct PlatformOptions {
   bool headless = false;
   std::string script;
   int idle_quantum_ms = 1;
+  bool busy_idle = false;  // idle steps back to back, also those that change nothing
   std::string mixer_fault;  // "", "none", "fail-caps" or "fail-open" (virtual card)
   bool list_cards = false;
   bool help = false;     // --help: print HelpText() and exit

@@ -94,40 +94,38 @@ class Runner {
   bool closed_ = false;
 };
 
+// Every idle step that runs costs a quantum of virtual time. A step at rest
+// would only repeat itself on every quantum until a device event changes
+// something, so time jumps to the quantum at which the busy loop would have
+// met that event: the same steps see the same state at the same times.
 void AdvanceFor(TApplication& app, Nanos duration, Nanos quantum) {
   VirtualClock* clock = TheVirtualClock();
   const Nanos target = clock->Now() + duration;
   while (!app.Terminated()) {
-    bool done = app.Step();
-    if (clock->Now() >= target) break;
-    if (!done) {
-      clock->AdvanceTo(std::min(target, clock->Now() + quantum));
-      continue;
-    }
-    // Waiting for a message: jump to the next device event.
-    auto next = DeviceScheduler().NextTime();
-    clock->AdvanceTo(next && *next < target ? std::max(*next, clock->Now()) : target);
-  }
-}
-
-// On a real card time is the wall clock's: the steps run as they come, an
-// idle step that wants to run again waits one quantum for messages first
-// (so a script does not spin a core), and device events are awaited.
-void WaitRealTime(TApplication& app, Nanos duration, Nanos quantum) {
-  const Nanos target = DeviceClock().Now() + duration;
-  while (!app.Terminated()) {
-    const bool done = app.Step();
-    const Nanos now = DeviceClock().Now();
+    const TApplication::Turn turn = app.Step();
+    const Nanos now = clock->Now();
     if (now >= target) break;
-    Nanos until = done ? target : std::min(target, now + quantum);
-    if (auto next = DeviceScheduler().NextTime()) until = std::min(until, std::max(*next, now));
-    app.WaitForMessages(until - now);
+    const auto next = DeviceScheduler().NextTime();
+    Nanos to = target;
+    if (turn == TApplication::Turn::Again) {
+      to = now + quantum;
+    } else if (turn == TApplication::Turn::AtRest) {
+      // A message still queued is met on the next quantum.
+      if (PendingMessageCount() > 0)
+        to = now + quantum;
+      else if (next)
+        to = now + std::max<Nanos>(1, (*next - now + quantum - 1) / quantum) * quantum;
+    } else if (next) {
+      // Waiting for a message: jump to the next device event.
+      to = std::max(*next, now);
+    }
+    clock->AdvanceTo(std::min(target, to));
   }
 }
 
 void Runner::Wait(Nanos duration) {
   if (TheVirtualClock() == nullptr)
-    WaitRealTime(app_, duration, quantum_);
+    app_.RunUntil(DeviceClock().Now() + duration);
   else
     AdvanceFor(app_, duration, quantum_);
 }
@@ -242,6 +240,8 @@ std::string DumpText(TApplication& app) {
   JsonWriter w;
   w.BeginObject();
   w.Value("time", static_cast<double>(DeviceClock().Now()) / 1e9);
+  // Differs between a resting and a busy loop, unlike everything else.
+  w.Value("idleSteps", static_cast<std::int64_t>(app.IdleSteps()));
   if (TForm* f = app.MainForm()) {
     w.Value("caption", f->Caption());
     w.BeginObject("client").Value("width", f->ClientWidth()).Value("height", f->ClientHeight()).EndObject();
@@ -259,6 +259,13 @@ std::string DumpText(TApplication& app) {
     }
     w.EndObject();
     w.Value("focus", f->ActiveControl() ? f->ActiveControl()->Name() : std::string());
+    // Paints of a window on a display; none off screen.
+    const PaintStats& p = f->Window()->Client()->Stats();
+    w.BeginObject("view")
+        .Value("paints", p.paints)
+        .Value("messageToPaintMeanMs", p.timed ? p.sum_ms / p.timed : 0.0)
+        .Value("messageToPaintMaxMs", p.max_ms)
+        .EndObject();
     // Every live window, hidden ones included: callback windows must not pile up.
     w.Value("windows", LiveWindowCount());
     f->DumpState(w);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/mm/device_changes.h"
 #include "platform/mm/wave_backend.h"
 
 namespace platform {
@@ -49,6 +50,13 @@ std::uintptr_t Raw(H handle) {
   return reinterpret_cast<std::uintptr_t>(handle);
 }
 
+// A call that changed a device (it succeeded and was not a query) is counted:
+// the answer to a later call may differ.
+MMRESULT Counted(MMRESULT r) {
+  if (r == MMSYSERR_NOERROR) platform::NoteDeviceChange();
+  return r;
+}
+
 MMRESULT CopyText(MMRESULT code, LPSTR text, UINT cch) {
   if (text == nullptr || cch == 0) return MMSYSERR_INVALPARAM;
   const char* message = platform::WaveErrorText(code);
@@ -78,8 +86,9 @@ MMRESULT Open(WaveDir dir, std::uintptr_t* handle, UINT device, const WAVEFORMAT
   std::uintptr_t opened = 0;
   const HWND window = kind == CALLBACK_WINDOW ? static_cast<HWND>(callback) : NullWindow;
   MMRESULT r = backend.Open(dir, device, *format, window, flags, &opened);
-  if (r == MMSYSERR_NOERROR && !query) *handle = opened;
-  return r;
+  if (query) return r;
+  if (r == MMSYSERR_NOERROR) *handle = opened;
+  return Counted(r);
 }
 
 MMRESULT CheckHeader(WaveDir dir, std::uintptr_t handle, WAVEHDR* header, UINT size) {
@@ -96,15 +105,16 @@ MMRESULT Prepare(WaveDir dir, std::uintptr_t handle, WAVEHDR* header, UINT size)
   if (header->dwFlags & WHDR_PREPARED) return MMSYSERR_NOERROR;
   r = platform::ActiveWaveBackend().Prepare(dir, handle, header);
   if (r == MMSYSERR_NOERROR) header->dwFlags |= WHDR_PREPARED;
-  return r;
+  return Counted(r);
 }
 
 MMRESULT Unprepare(WaveDir dir, std::uintptr_t handle, WAVEHDR* header, UINT size) {
   MMRESULT r = CheckHeader(dir, handle, header, size);
   if (r != MMSYSERR_NOERROR) return r;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  if (!(header->dwFlags & WHDR_PREPARED)) return MMSYSERR_NOERROR;
   header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return Counted(MMSYSERR_NOERROR);
 }
 
 MMRESULT Queue(WaveDir dir, std::uintptr_t handle, WAVEHDR* header, UINT size) {
@@ -112,7 +122,7 @@ MMRESULT Queue(WaveDir dir, std::uintptr_t handle, WAVEHDR* header, UINT size) {
   if (r != MMSYSERR_NOERROR) return r;
   if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  return platform::ActiveWaveBackend().Queue(dir, handle, header);
+  return Counted(platform::ActiveWaveBackend().Queue(dir, handle, header));
 }
 
 MMRESULT Plain(WaveDir dir, std::uintptr_t handle) {
@@ -143,14 +153,14 @@ MMRESULT waveInAddBuffer(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh) {
 }
 MMRESULT waveInStart(HWAVEIN hwi) {
   MMRESULT r = Plain(WaveDir::In, Raw(hwi));
-  return r != MMSYSERR_NOERROR ? r : platform::ActiveWaveBackend().Start(Raw(hwi));
+  return r != MMSYSERR_NOERROR ? r : Counted(platform::ActiveWaveBackend().Start(Raw(hwi)));
 }
 MMRESULT waveInReset(HWAVEIN hwi) {
   MMRESULT r = Plain(WaveDir::In, Raw(hwi));
-  return r != MMSYSERR_NOERROR ? r : platform::ActiveWaveBackend().Reset(WaveDir::In, Raw(hwi));
+  return r != MMSYSERR_NOERROR ? r : Counted(platform::ActiveWaveBackend().Reset(WaveDir::In, Raw(hwi)));
 }
 MMRESULT waveInClose(HWAVEIN hwi) {
-  return platform::ActiveWaveBackend().Close(WaveDir::In, Raw(hwi));
+  return Counted(platform::ActiveWaveBackend().Close(WaveDir::In, Raw(hwi)));
 }
 MMRESULT waveInGetErrorTextA(MMRESULT mmrError, LPSTR pszText, UINT cchText) {
   return CopyText(mmrError, pszText, cchText);
@@ -178,18 +188,18 @@ MMRESULT waveOutWrite(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh) {
 }
 MMRESULT waveOutPause(HWAVEOUT hwo) {
   MMRESULT r = Plain(WaveDir::Out, Raw(hwo));
-  return r != MMSYSERR_NOERROR ? r : platform::ActiveWaveBackend().Pause(Raw(hwo));
+  return r != MMSYSERR_NOERROR ? r : Counted(platform::ActiveWaveBackend().Pause(Raw(hwo)));
 }
 MMRESULT waveOutRestart(HWAVEOUT hwo) {
   MMRESULT r = Plain(WaveDir::Out, Raw(hwo));
-  return r != MMSYSERR_NOERROR ? r : platform::ActiveWaveBackend().Restart(Raw(hwo));
+  return r != MMSYSERR_NOERROR ? r : Counted(platform::ActiveWaveBackend().Restart(Raw(hwo)));
 }
 MMRESULT waveOutReset(HWAVEOUT hwo) {
   MMRESULT r = Plain(WaveDir::Out, Raw(hwo));
-  return r != MMSYSERR_NOERROR ? r : platform::ActiveWaveBackend().Reset(WaveDir::Out, Raw(hwo));
+  return r != MMSYSERR_NOERROR ? r : Counted(platform::ActiveWaveBackend().Reset(WaveDir::Out, Raw(hwo)));
 }
 MMRESULT waveOutClose(HWAVEOUT hwo) {
-  return platform::ActiveWaveBackend().Close(WaveDir::Out, Raw(hwo));
+  return Counted(platform::ActiveWaveBackend().Close(WaveDir::Out, Raw(hwo)));
 }
 MMRESULT waveOutGetErrorTextA(MMRESULT mmrError, LPSTR pszText, UINT cchText) {
   return CopyText(mmrError, pszText, cchText);

@@ -1,15 +1,21 @@
 #include "platform/toolkit/application.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/timebase.h"
+#include "platform/mm/device_changes.h"
+#include "platform/options.h"
+#include "platform/toolkit/form_window.h"
+#include "platform/toolkit/messages.h"
 
 namespace platform {
 
@@ -18,9 +24,13 @@ TApplication* Application = nullptr;
 TApplication::TApplication(const PlatformOptions& options)
     : TComponent(nullptr), options_(std::make_unique<PlatformOptions>(options)) {
   Application = this;
+  // A device that changes on its own thread wakes the resting loop.
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(QThread::currentThread()))
+    SetDeviceChangeWaker([d] { d->wakeUp(); });
 }
 
 TApplication::~TApplication() {
+  SetDeviceChangeWaker({});
   DestroyComponents();
   if (Application == this) Application = nullptr;
 }
@@ -51,37 +61,73 @@ void TApplication::InitForm(TForm* f, const FormDesc& desc) {
   f->Show();
 }
 
-bool TApplication::Step() {
-  DeviceScheduler().RunDue(DeviceClock().Now());
-  Guard([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
-  if (main_form_ && main_form_->Closed()) terminated_ = true;
-  bool done = true;
-  if (OnIdle && !terminated_) Guard([&] { OnIdle(this, done); });
-  if (main_form_) main_form_->UpdateView();
-  return done;
+void TApplication::WatchIdleMemory(const void* p, std::size_t n) { watched_.push_back({p, n}); }
+
+Digest128 TApplication::IdleDigest() {
+  digest_.Reset();
+  for (const Region& r : watched_) digest_.AddBytes(r.p, r.n);
+  if (main_form_) main_form_->AddToDigest(digest_);
+  digest_.Add(DeviceChangeCount());
+  return digest_.Value();
 }
 
-void TApplication::WaitForMessages(std::int64_t timeout_ns) {
-  if (timeout_ns <= 0) return;
+TApplication::Turn TApplication::Step() {
+  DeviceScheduler().RunDue(DeviceClock().Now());
+  Guard([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  const Turn turn = IdleTurn();
+  // What this turn's messages changed is what the next paint shows.
+  if (main_form_) main_form_->Window()->Client()->NoteArrival(TakeFirstDeliveryTime());
+  return turn;
+}
+
+TApplication::Turn TApplication::IdleTurn() {
+  if (main_form_ && main_form_->Closed()) terminated_ = true;
+  if (!OnIdle || terminated_) {
+    if (main_form_) main_form_->UpdateView();
+    return Turn::Done;
+  }
+  const bool calm = !options_->busy_idle;
+  Digest128 before;
+  if (calm) {
+    before = IdleDigest();
+    if (at_rest_ && before == rest_digest_) {
+      // Nothing the step reads has changed since it last changed nothing.
+      if (main_form_) main_form_->UpdateView();
+      return Turn::AtRest;
+    }
+  }
+  bool done = true;
+  Guard([&] { OnIdle(this, done); });
+  ++idle_steps_;
+  if (main_form_) main_form_->UpdateView();
+  at_rest_ = false;
+  if (done) return Turn::Done;
+  if (!calm) return Turn::Again;
+  rest_digest_ = IdleDigest();
+  at_rest_ = rest_digest_ == before;
+  return at_rest_ ? Turn::AtRest : Turn::Again;
+}
+
+void TApplication::RunUntil(std::optional<Nanos> until) {
   QTimer wake;
   wake.setSingleShot(true);
-  wake.start(static_cast<int>(std::max<std::int64_t>(1, timeout_ns / 1'000'000)));
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  wake.setTimerType(Qt::PreciseTimer);
+  while (!terminated_) {
+    const Turn turn = Step();
+    const Nanos now = DeviceClock().Now();
+    if (until && now >= *until) break;
+    if (turn == Turn::Again || terminated_) continue;
+    // Nothing to do until a message, an input, a device event or the end.
+    std::optional<Nanos> next = DeviceScheduler().NextTime();
+    if (until) next = next ? std::min(*next, *until) : *until;
+    if (next) wake.start(static_cast<int>((std::max<Nanos>(0, *next - now) + 999'999) / 1'000'000));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 int TApplication::Run() {
-  if (Headless()) return RunScript(*this, options_->script);
-  QTimer wake;
-  wake.setSingleShot(true);
-  while (!terminated_) {
-    if (!Step() && !terminated_) continue;
-    // Nothing to do until a message or the next device event.
-    if (auto next = DeviceScheduler().NextTime()) {
-      Nanos wait = *next - DeviceClock().Now();
-      wake.start(static_cast<int>(std::max<Nanos>(0, wait) / 1'000'000));
-    }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
+  if (!options_->script.empty()) return RunScript(*this, options_->script);
+  RunUntil(std::nullopt);
   return 0;
 }
 

@@ -2,14 +2,25 @@
 // The application object: the idle callback with its Done flag, the message
 // loop and the error display. In a GUI run the loop runs on real time; in a
 // headless run the script runner drives the same steps on the virtual clock.
+//
+// An idle handler that leaves Done false runs again as soon as the queue is
+// empty, back to back, until a step leaves everything the next step reads as
+// it found it: the memory handed over with WatchIdleMemory, the window and
+// its controls (form.h), the devices (mm/device_changes.h). The next step
+// could only repeat that one, so the loop rests until a message, a device
+// event, an input or a resize changes something. With --busy-idle it never
+// rests.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/toolkit/classes.h"
 #include "platform/toolkit/form.h"
+#include "platform/toolkit/state_digest.h"
 
 namespace platform {
 
@@ -35,17 +46,29 @@ class TApplication final : public TComponent {
     InitForm(f, f->StoredForm());
   }
 
-  // The message loop, until the main form closes. Returns the exit status.
+  // The message loop, until the main form closes (or, with a script, the
+  // script's end). Returns the exit status.
   int Run();
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
 
-  // One turn of the loop without waiting: device events that are due, all
-  // posted messages and window events, then the idle handler. Returns the
-  // handler's Done (true when no handler is installed).
-  bool Step();
-  // Waits at most `timeout` for a message or window event (real time only).
-  void WaitForMessages(std::int64_t timeout_ns);
+  // What one turn of the loop leaves to do.
+  enum class Turn {
+    Again,   // the idle step changed something: run it again at once
+    AtRest,  // the last step changed nothing: wait until something else does
+    Done,    // no idle handler, or it left Done true: wait for a message
+  };
+  // One turn without waiting: device events that are due, all posted
+  // messages and window events, then the idle handler unless at rest.
+  Turn Step();
+  // The loop on the wall clock until the main form closes or the device
+  // clock reaches `until`; it sleeps while there is nothing to do.
+  void RunUntil(std::optional<std::int64_t> until_ns);
+
+  // The memory the idle handler reads and writes, handed over once at start.
+  void WatchIdleMemory(const void* p, std::size_t n);
+  // Idle steps run so far (the steps the loop did not need are not counted).
+  std::uint64_t IdleSteps() const { return idle_steps_; }
 
   // The toolkit's error display: a message box, or stderr in a headless run.
   void ShowException(const std::string& message);
@@ -61,10 +84,24 @@ class TApplication final : public TComponent {
 
  private:
   void InitForm(TForm* f, const FormDesc& desc);
+  Turn IdleTurn();
+  Digest128 IdleDigest();
+
   std::unique_ptr<PlatformOptions> options_;
   TForm* main_form_ = nullptr;
   bool terminated_ = false;
   std::vector<std::string> errors_;
+
+  struct Region {
+    const void* p;
+    std::size_t n;
+  };
+  std::vector<Region> watched_;
+  StateDigest digest_;
+  // Set when the last step left the state as it found it, with that state.
+  bool at_rest_ = false;
+  Digest128 rest_digest_;
+  std::uint64_t idle_steps_ = 0;
 };
 
 // The application of this process.

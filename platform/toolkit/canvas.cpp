@@ -11,6 +11,7 @@
 
 #include "platform/sanitized.h"
 #include "platform/toolkit/fonts.h"
+#include "platform/toolkit/state_digest.h"
 
 namespace platform {
 
@@ -120,6 +121,11 @@ TColor TCanvas::Pixel(int x, int y) const {
   return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
+
+void TCanvas::AddToDigest(StateDigest& d) const {
+  d.Add(width_), d.Add(height_), d.Add(pen_x_), d.Add(pen_y_), d.Add(text_pixel_size_);
+  d.Add(Pen.Color), d.Add(Pen.Width), d.Add(Font.Color), d.Add(Brush.Color);
+}
 
 void TCanvas::MoveTo(int x, int y) {
   pen_x_ = x;

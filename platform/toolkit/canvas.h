@@ -13,6 +13,7 @@ class QImage;
 
 namespace platform {
 
+class StateDigest;
 class TextRenderer;
 
 class TPen {
@@ -59,6 +60,10 @@ class TCanvas {
   TColor Pixel(int x, int y) const;
   const QImage& Image() const;
   void SetTextPixelSize(int pixels);
+
+  // Size, pens and text settings, but not the pixels: drawing only writes
+  // them, so a step that draws what is already there changes nothing.
+  void AddToDigest(StateDigest& d) const;
 
   // Bumped by every change of the pixels, so a view repaints only when needed.
   std::uint64_t Generation() const { return generation_; }

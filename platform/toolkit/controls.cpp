@@ -28,6 +28,7 @@
 #include "platform/toolkit/form.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/qt_bridge.h"
+#include "platform/toolkit/state_digest.h"
 
 namespace platform {
 
@@ -186,6 +187,14 @@ void TControl::DumpProperties(JsonWriter& w) const {
   if (font_color_ != clDefault) w.Value("fontColour", ColorName(font_color_));
 }
 
+void TControl::AddToDigest(StateDigest& d) const {
+  d.Add(left_), d.Add(top_), d.Add(width_), d.Add(height_);
+  d.Add(Visible()), d.Add(enabled_), d.Add(color_), d.Add(font_color_), d.Add(font_px_),
+      d.Add(bold_);
+  d.Add(text_);
+  d.Add(hint_);
+}
+
 // ---- TComboBox -------------------------------------------------------------
 
 TComboBox::TComboBox(TComponent* AOwner, bool editable)
@@ -263,6 +272,11 @@ bool TComboBox::TextFits() const {
   return TextAdvance(cb, text_) <= room;
 }
 
+void TComboBox::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(items_), d.Add(item_index_), d.Add(editable_), d.Add(DropDownCount);
+}
+
 void TComboBox::DumpProperties(JsonWriter& w) const {
   TControl::DumpProperties(w);
   w.List("items", items_);
@@ -330,6 +344,11 @@ std::string TSlider::UserKey(std::string_view key) {
   return {};
 }
 
+void TSlider::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(min_), d.Add(max_), d.Add(position_), d.Add(SmallChange), d.Add(LargeChange);
+}
+
 void TSlider::DumpProperties(JsonWriter& w) const {
   TControl::DumpProperties(w);
   w.Value("min", min_).Value("max", max_).Value("position", position_);
@@ -366,6 +385,11 @@ std::string TUpDown::UserKey(std::string_view key) {
   return {};
 }
 
+void TUpDown::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(Min), d.Add(Max), d.Add(Increment), d.Add(position_);
+}
+
 void TUpDown::DumpProperties(JsonWriter& w) const {
   TControl::DumpProperties(w);
   w.Value("min", Min).Value("max", Max).Value("position", position_).Value("increment", Increment);
@@ -386,6 +410,11 @@ void TEdit::SetText(std::string t) {
   e->setReadOnly(ReadOnly);
   e->setText(QString::fromStdString(text_));
   e->setCursorPosition(0);
+}
+
+void TEdit::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(ReadOnly);
 }
 
 bool TEdit::TextFits() const {
@@ -457,6 +486,11 @@ bool TRadioButton::TextFits() const {
   return TextAdvance(rb, text_) <= caption.width();
 }
 
+void TRadioButton::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(checked_);
+}
+
 void TRadioButton::DumpProperties(JsonWriter& w) const {
   TControl::DumpProperties(w);
   w.Value("checked", checked_);
@@ -473,6 +507,11 @@ TButton::TButton(TComponent* AOwner) : TControl(AOwner, ControlClass::Button) {
 void TButton::SetText(std::string t) {
   text_ = std::move(t);
   static_cast<QPushButton*>(widget_)->setText(QString::fromStdString(text_));
+}
+
+void TButton::AddToDigest(StateDigest& d) const {
+  TControl::AddToDigest(d);
+  d.Add(Default);
 }
 
 bool TButton::TextFits() const {

@@ -21,6 +21,7 @@ class QAction;
 namespace platform {
 
 class JsonWriter;
+class StateDigest;
 class TForm;
 
 class TControl : public TWinControl {
@@ -75,6 +76,8 @@ class TControl : public TWinControl {
   // class, place, visible, enabled, text (and textFits where it shows text),
   // colours; subclasses add their own.
   virtual void DumpProperties(JsonWriter& w) const;
+  // Every property, into the digest of what an idle step reads.
+  virtual void AddToDigest(StateDigest& d) const;
 
   virtual std::string UserSelect(int index);
   virtual std::string UserPosition(int value);
@@ -118,6 +121,7 @@ class TComboBox final : public TControl {
   TNotifyEvent OnChange;
 
   void DumpProperties(JsonWriter& w) const override;
+  void AddToDigest(StateDigest& d) const override;
   std::string UserSelect(int index) override;
   std::string UserKey(std::string_view key) override;
   bool TakesEnter() const override { return editable_; }
@@ -148,6 +152,7 @@ class TSlider : public TControl {
   TNotifyEvent OnChange;
 
   void DumpProperties(JsonWriter& w) const override;
+  void AddToDigest(StateDigest& d) const override;
   std::string UserPosition(int value) override;
   std::string UserKey(std::string_view key) override;
 
@@ -175,6 +180,7 @@ class TUpDown final : public TControl {
   // Asked before each user step; clearing AllowChange stops it.
   std::function<void(TObject* Sender, bool& AllowChange)> OnChanging;
   void DumpProperties(JsonWriter& w) const override;
+  void AddToDigest(StateDigest& d) const override;
   std::string UserKey(std::string_view key) override;
   std::string UserClick() override { return UserKey("Up"); }
 
@@ -187,6 +193,7 @@ class TEdit final : public TControl {
   explicit TEdit(TComponent* AOwner);
   void SetText(std::string t) override;
   bool ReadOnly = false;
+  void AddToDigest(StateDigest& d) const override;
   bool TakesEnter() const override { return false; }
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
@@ -201,6 +208,7 @@ class TRadioButton final : public TControl {
   void SetChecked(bool v);
   void SetText(std::string t) override;
   void DumpProperties(JsonWriter& w) const override;
+  void AddToDigest(StateDigest& d) const override;
   std::string UserClick() override;
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
@@ -215,6 +223,7 @@ class TButton final : public TControl {
   explicit TButton(TComponent* AOwner);
   void SetText(std::string t) override;
   bool Default = false;
+  void AddToDigest(StateDigest& d) const override;
   std::string UserClick() override;
   bool TakesEnter() const override { return true; }
   bool ShowsText() const override { return true; }

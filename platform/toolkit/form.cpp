@@ -8,12 +8,15 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <chrono>
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/headless/json.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/qt_bridge.h"
+#include "platform/toolkit/state_digest.h"
 #include "platform/toolkit/style.h"
 
 namespace platform {
@@ -60,6 +63,12 @@ void InstallClickFilter(QWidget* w, std::function<void()> on_click) {
 
 QWidget* ClientWidgetOf(TForm* form) { return form->Window()->Client(); }
 
+std::int64_t SteadyNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 // ---- window ----------------------------------------------------------------
 
 ClientArea::ClientArea(TForm* form) : form_(form), pacer_([this] { update(); }) {
@@ -68,8 +77,38 @@ ClientArea::ClientArea(TForm* form) : form_(form), pacer_([this] { update(); }) 
 
 void ClientArea::paintEvent(QPaintEvent*) {
   pacer_.Painted(screen() ? screen()->refreshRate() : 0.0);
+  ++stats_.paints;
+  const QImage& image = form_->Canvas.Image();
+  const auto* bits = reinterpret_cast<const std::uint32_t*>(image.constBits());
+  shown_.assign(bits, bits + image.sizeInBytes() / 4);
+  shown_width_ = form_->Canvas.Width();
+  shown_height_ = form_->Canvas.Height();
+  paint_due_ = false;
+  if (arrival_ >= 0) {
+    const double ms = static_cast<double>(SteadyNanos() - arrival_) / 1e6;
+    arrival_ = -1;
+    ++stats_.timed;
+    stats_.sum_ms += ms;
+    stats_.max_ms = std::max(stats_.max_ms, ms);
+  }
   QPainter p(this);
   p.drawImage(0, 0, form_->Canvas.Image());
+}
+
+void ClientArea::RequestPaint() {
+  const QImage& image = form_->Canvas.Image();
+  const bool same = form_->Canvas.Width() == shown_width_ &&
+                    form_->Canvas.Height() == shown_height_ &&
+                    static_cast<qsizetype>(shown_.size() * 4) == image.sizeInBytes() &&
+                    std::memcmp(shown_.data(), image.constBits(), shown_.size() * 4) == 0;
+  if (same && !paint_due_) return;
+  paint_due_ = true;
+  pacer_.Request();
+}
+
+void ClientArea::NoteArrival(std::int64_t since_ns) {
+  // Timed from the window's first paint on: before it, nothing is shown.
+  if (since_ns >= 0 && arrival_ < 0 && paint_due_ && stats_.paints > 0) arrival_ = since_ns;
 }
 
 FormWindow::FormWindow(TForm* form) : form_(form), client_(new ClientArea(form)) {
@@ -207,6 +246,13 @@ std::function<void(TObject*, TCloseAction&)> TForm::FindCloseHandler(std::string
 std::function<void(TObject*, bool&)> TForm::FindChangingHandler(std::string_view) { return {}; }
 
 void TForm::DumpState(JsonWriter&) const {}
+
+void TForm::AddToDigest(StateDigest& d) const {
+  d.Add(caption_), d.Add(client_width_), d.Add(client_height_), d.Add(left_), d.Add(top_),
+      d.Add(closed_), d.Add(active_);
+  Canvas.AddToDigest(d);
+  for (const TControl* c : controls_) c->AddToDigest(d);
+}
 
 void TForm::BindEvent(TControl* c, const EventBinding& b) {
   auto missing = [&] {

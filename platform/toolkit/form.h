@@ -19,6 +19,7 @@ namespace platform {
 
 class FormWindow;
 class JsonWriter;
+class StateDigest;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
@@ -80,6 +81,9 @@ class TForm : public TWinControl {
 
   // The form's own part of a dump (instrument state, streams).
   virtual void DumpState(JsonWriter& w) const;
+  // The window as an idle step reads it: caption, place, size, focus, the
+  // canvas (but its pixels) and every control.
+  void AddToDigest(StateDigest& d) const;
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnResize;

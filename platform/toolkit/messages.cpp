@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QObject>
 #include <atomic>
+
+#include "platform/toolkit/qt_bridge.h"
 #include <unordered_map>
 
 namespace platform {
@@ -12,10 +14,16 @@ namespace {
 
 const QEvent::Type kWindowMessage = static_cast<QEvent::Type>(QEvent::User + 17);
 
+std::atomic<int> pending{0};
+
+// Pending from its posting until Qt deletes it, delivered or not.
 class MessageEvent final : public QEvent {
  public:
   MessageEvent(HWND h, UINT m, WPARAM w, LPARAM l)
-      : QEvent(kWindowMessage), hwnd(h), msg{m, w, l, 0} {}
+      : QEvent(kWindowMessage), hwnd(h), msg{m, w, l, 0} {
+    pending.fetch_add(1);
+  }
+  ~MessageEvent() override { pending.fetch_sub(1); }
   HWND hwnd;
   TMessage msg;
 };
@@ -30,6 +38,7 @@ std::atomic<HWND> next_handle{1};
 class Dispatcher final : public QObject {
  public:
   int delivered = 0;
+  std::int64_t first_delivery = -1;
 
  protected:
   void customEvent(QEvent* e) override {
@@ -38,6 +47,7 @@ class Dispatcher final : public QObject {
     auto it = Registry().find(me->hwnd);
     if (it == Registry().end()) return;  // window destroyed: drop
     ++delivered;
+    if (first_delivery < 0) first_delivery = SteadyNanos();
     it->second->WndProc(me->msg);
   }
 };
@@ -69,6 +79,15 @@ int DispatchPostedMessages() {
   int before = d.delivered;
   QCoreApplication::sendPostedEvents(&d, kWindowMessage);
   return d.delivered - before;
+}
+
+int PendingMessageCount() { return pending.load(); }
+
+std::int64_t TakeFirstDeliveryTime() {
+  Dispatcher& d = TheDispatcher();
+  const std::int64_t t = d.first_delivery;
+  d.first_delivery = -1;
+  return t;
 }
 
 int LiveWindowCount() { return static_cast<int>(Registry().size()); }

@@ -2,6 +2,8 @@
 // Window messages: PostMessage queues a message for a window handle from any
 // thread; the GUI thread's message loop hands it to the window in posting
 // order. A message for a window that no longer exists is dropped.
+#include <cstdint>
+
 #include "platform/mm/wintypes.h"
 
 namespace platform {
@@ -34,6 +36,13 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Delivers every message posted so far (GUI thread). Returns how many were
 // handed to a live window.
 int DispatchPostedMessages();
+
+// Messages posted and not yet handed out (any thread).
+int PendingMessageCount();
+
+// The steady-clock time (ns) of the first message handed to a window since
+// the last call, or -1 if none: what a paint shows the effect of.
+std::int64_t TakeFirstDeliveryTime();
 
 // Number of live message targets (for leak checks).
 int LiveWindowCount();

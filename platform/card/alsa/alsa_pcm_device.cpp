@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/card/input_recorder.h"
+#include "platform/mm/device_changes.h"
 #include "platform/toolkit/messages.h"
 
 namespace platform {
@@ -272,6 +273,8 @@ void AlsaPcmDevice::TryOpen(Lock& lock) {
   lock.lock();
   const auto now = SteadyClock::now();
   if (r != MMSYSERR_NOERROR) {
+    // An open now answers the new code.
+    if (r != down_code_) NoteDeviceChange();
     down_code_ = r;
     if (!first_done_) first_why_ = why;
     first_done_ = true;
@@ -297,6 +300,7 @@ void AlsaPcmDevice::TryOpen(Lock& lock) {
   first_done_ = true;
   ++counters_.opens;
   changed_.notify_all();
+  NoteDeviceChange();
   if (was_lost_) {
     was_lost_ = false;
     report_(Name() + " is back", Tell::Note);
@@ -513,6 +517,7 @@ void AlsaPcmDevice::Lose(Lock& lock, const std::string& reason) {
   was_lost_ = true;
   up_ = false;
   down_code_ = MMSYSERR_NODRIVER;
+  NoteDeviceChange();
   down_reason_ = reason;
   recording_ = start_requested_ = drain_pending_ = false;
   if (dir_ == WaveDir::In && handle_ != 0) {

@@ -5,6 +5,7 @@
 
 #include "platform/card/virtual/frame_grid.h"
 #include "platform/card/virtual/virtual_mixer.h"
+#include "platform/mm/device_changes.h"
 #include "platform/mm/volume.h"
 
 namespace platform {
@@ -27,8 +28,11 @@ int SideIndex(char side) {
 
 }  // namespace
 
+// A fault that counts down changes the answer of a later call with every
+// call it counts, so each is a change of the device.
 MMRESULT VirtualCard::Countdown::Next() {
   if (nth <= 0) return MMSYSERR_NOERROR;
+  NoteDeviceChange();
   if (--nth > 0) return MMSYSERR_NOERROR;
   return code;
 }
@@ -54,6 +58,7 @@ MMRESULT VirtualCard::Open(WaveDir dir, UINT, const WAVEFORMATEX& format, HWND c
   if (f.vanished) return MMSYSERR_NODRIVER;
   if (f.open_times > 0) {
     --f.open_times;
+    NoteDeviceChange();
     return f.open_code;
   }
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
@@ -93,6 +98,7 @@ MMRESULT VirtualCard::Queue(WaveDir dir, std::uintptr_t, WAVEHDR* header) {
 MMRESULT VirtualCard::Start(std::uintptr_t) {
   if (start_fail_times_ > 0) {
     --start_fail_times_;
+    NoteDeviceChange();
     return start_fail_code_;
   }
   in_.Start();
@@ -170,32 +176,40 @@ void VirtualCard::StopRecording() {
 void VirtualCard::FailOpens(WaveDir dir, MMRESULT code, int times) {
   FaultsOf(dir).open_times = times;
   FaultsOf(dir).open_code = code;
+  NoteDeviceChange();
 }
 
 void VirtualCard::FailStarts(MMRESULT code, int times) {
   start_fail_times_ = times;
   start_fail_code_ = code;
+  NoteDeviceChange();
 }
 
 void VirtualCard::FailPrepare(WaveDir dir, int nth, MMRESULT code) {
   FaultsOf(dir).prepare = {nth, code};
+  NoteDeviceChange();
 }
 
 void VirtualCard::FailQueue(WaveDir dir, int nth, MMRESULT code) {
   FaultsOf(dir).queue = {nth, code};
+  NoteDeviceChange();
 }
 
 void VirtualCard::VanishDevice(WaveDir dir) {
   Faults& f = FaultsOf(dir);
   if (f.vanished) return;
   f.vanished = true;
+  NoteDeviceChange();
   if (dir == WaveDir::In)
     in_.Reset();
   else
     out_.Reset();
 }
 
-void VirtualCard::RestoreDevice(WaveDir dir) { FaultsOf(dir).vanished = false; }
+void VirtualCard::RestoreDevice(WaveDir dir) {
+  FaultsOf(dir).vanished = false;
+  NoteDeviceChange();
+}
 
 std::string VirtualCard::Describe() const {
   auto state = [](bool open, bool vanished) {

@@ -61,9 +61,10 @@ TEST(Options, BadOptionsAreNamedAndGoodOnesParsed) {
   platform::PlatformOptions o;
   std::string e;
   EXPECT_TRUE(platform::ParseOptions({"--signal-r=sine:600", "--signal-l=square:50:100", "--headless",
-                                      "--script=a.txt", "--idle-quantum-ms=5"},
+                                      "--script=a.txt", "--idle-quantum-ms=5", "--busy-idle"},
                                      o, e))
       << e;
+  EXPECT_TRUE(o.busy_idle);
   EXPECT_EQ(o.signal_r, "sine:600");
   EXPECT_EQ(o.signal_l, "square:50:100");
   EXPECT_EQ(o.idle_quantum_ms, 5);
@@ -73,7 +74,7 @@ TEST(Options, BadOptionsAreNamedAndGoodOnesParsed) {
   } bad[] = {{{"--frobnicate"}, "--frobnicate"},
              {{"--card=pulse"}, "pulse"},
              {{"--headless"}, "--script"},
-             {{"--script=x"}, "--headless"},
+             {{"--script="}, "--script"},
              {{"--idle-quantum-ms=0", "--headless", "--script=x"}, "idle-quantum"},
              {{"--idle-quantum-ms=2x"}, "2x"}};
   for (const auto& b : bad) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/headless/timebase.h"
+#include "platform/mm/device_changes.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/headless/headless.h"
@@ -94,17 +95,20 @@ TEST(Messages, LiveWindowCountFollowsCreationAndDestruction) {
 
 class IdleLoop : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Start(true); }
+  void Start(bool busy) {
+    app_.reset();
     platform::UseVirtualClock(true);
     options_.headless = true;
     options_.script = "(test)";
+    options_.busy_idle = busy;
     app_ = std::make_unique<platform::TApplication>(options_);
   }
   platform::PlatformOptions options_;
   std::unique_ptr<platform::TApplication> app_;
 };
 
-TEST_F(IdleLoop, RunsBackToBackWhileDoneIsFalseOneQuantumEach) {
+TEST_F(IdleLoop, BusyRunsBackToBackWhileDoneIsFalseOneQuantumEach) {
   int calls = 0;
   app_->OnIdle = [&](platform::TObject* sender, bool& done) {
     EXPECT_EQ(sender, app_.get());
@@ -129,6 +133,50 @@ TEST_F(IdleLoop, WaitsForTheNextEventWhenDoneStaysTrue) {
   EXPECT_EQ(fired, 1);
   // At the start, at the device event and at the end: never back to back.
   EXPECT_EQ(calls, 3);
+}
+
+// At rest the loop runs no step until something the step reads changes:
+// the watched memory, or a device (here a device event on the virtual clock,
+// and a device thread on the wall clock, which wakes the sleeping loop).
+TEST_F(IdleLoop, RestsOnceAStepChangesNothingUntilWhatItReadsChanges) {
+  Start(false);
+  int counter = 0, calls = 0;
+  app_->WatchIdleMemory(&counter, sizeof counter);
+  app_->OnIdle = [&](platform::TObject*, bool& done) {
+    ++calls;
+    if (counter < 10) ++counter;
+    done = false;
+  };
+  const platform::Nanos t0 = platform::DeviceClock().Now();
+  platform::DeviceScheduler().At(t0 + 30'500'000, [] {});                             // nothing
+  platform::DeviceScheduler().At(t0 + 40'200'000, [&] { counter = 5; });              // memory
+  platform::DeviceScheduler().At(t0 + 60'700'000, [] { platform::NoteDeviceChange(); });  // device
+  platform::RunFor(*app_, 0.100);
+  EXPECT_EQ(platform::DeviceClock().Now() - t0, 100'000'000);
+  // Ten steps that count, one that finds nothing to do; then, from the
+  // event at 40.2 ms (met at the 41 ms quantum), five that count and one
+  // more; one for the device change; none for the event that changed nothing.
+  EXPECT_EQ(calls, 11 + 6 + 1);
+  EXPECT_EQ(app_->IdleSteps(), 18u);
+
+  // Still at rest on the wall clock: the step that ends the loop runs only
+  // when the device thread's change wakes it, long before the deadline.
+  platform::UseVirtualClock(false);
+  calls = 0;
+  app_->OnIdle = [&](platform::TObject*, bool& done) {
+    ++calls;
+    done = false;
+    app_->Terminate();
+  };
+  std::thread device([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    platform::NoteDeviceChange();
+  });
+  const platform::Nanos start = platform::DeviceClock().Now();
+  app_->RunUntil(start + 60'000'000'000);
+  device.join();
+  EXPECT_EQ(calls, 1);
+  EXPECT_LT(platform::DeviceClock().Now() - start, 30'000'000'000);
 }
 
 TEST_F(IdleLoop, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
