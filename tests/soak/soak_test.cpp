@@ -112,6 +112,8 @@ TEST(Soak, MemoryWindowsRunsAndPhaseStayAsTheyWere) {
     const double t = c * kCheckpointSeconds;
     EXPECT_GE(runs, static_cast<long long>(t / (1.0 + kQuantumMs / 1000.0))) << "checkpoint " << c;
     EXPECT_NEAR(static_cast<double>(played), t * 44100, 4 * 11000) << "checkpoint " << c;
+    // The loop rests between buffers: a few steps for each, not one a quantum.
+    EXPECT_LT(d["idleSteps"].Int(), static_cast<long long>(20 * t)) << "checkpoint " << c;
     EXPECT_TRUE(d["streams"]["AudioOut1"]["DeviceOpen"].Bool()) << "checkpoint " << c;
     EXPECT_EQ(d["errors"].size(), 0u);
   }
