@@ -16,6 +16,7 @@
 #include "platform/headless/timebase.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
+#include "platform/toolkit/close_signals.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/printable.h"
 
@@ -95,6 +96,15 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr, "osciloskop: %s\n", PrintableText(card_error).c_str());
     return 2;
   }
+  // Ctrl+C, kill or a logout close the window as its user would.
+  CloseSignals close_on_signals([] {
+    if (!Application) return;
+    TForm* form = Application->MainForm();
+    if (form && !form->Closed())
+      Application->Guard([form] { form->Close(); });
+    else
+      Application->Terminate();
+  });
   int status = 0;
   {
     TApplication app(options);
@@ -106,6 +116,8 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     }
   }
   status = FinishCard(status);
+  // Ended by a signal, after a close that put everything back.
+  CloseSignals::FinishAsSignalled();
   return status;
 }
 

@@ -244,6 +244,7 @@ std::string DumpText(TApplication& app) {
   w.Value("idleSteps", static_cast<std::int64_t>(app.IdleSteps()));
   if (TForm* f = app.MainForm()) {
     w.Value("caption", f->Caption());
+    w.Value("title", f->Title());
     w.BeginObject("client").Value("width", f->ClientWidth()).Value("height", f->ClientHeight()).EndObject();
     w.BeginObject("window")
         .Value("left", f->Left())
@@ -296,6 +297,8 @@ int RunScript(TApplication& app, const std::string& path) {
     std::vector<std::string> w;
     for (std::string s; words >> s;) w.push_back(s);
     if (w.empty()) continue;
+    // A window closed from outside the script (its user, a signal) ends it.
+    if (app.Terminated() && !runner.closed()) return 0;
     try {
       runner.Execute(w);
     } catch (const ScriptError& e) {

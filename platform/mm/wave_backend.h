@@ -31,6 +31,10 @@ class WaveBackend {
   virtual MMRESULT Reset(WaveDir dir, std::uintptr_t handle) = 0;
   // Validates the handle itself: a vanished device may still be closed.
   virtual MMRESULT Close(WaveDir dir, std::uintptr_t handle) = 0;
+  // Whether that direction's device is missing now that it has been asked
+  // for (a sound server gone away, a device that vanished). Asked on the GUI
+  // thread; a change is told with NoteDeviceChange.
+  virtual bool Lost(WaveDir) const { return false; }
 };
 
 // The backend the wave calls go to: the one set here, or the virtual card

@@ -13,6 +13,7 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/timebase.h"
 #include "platform/mm/device_changes.h"
+#include "platform/mm/wave_backend.h"
 #include "platform/options.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/messages.h"
@@ -20,6 +21,19 @@
 namespace platform {
 
 TApplication* Application = nullptr;
+
+namespace {
+// Named in the window's title while the card's device is lost: a desktop
+// launch has no terminal to read the card's messages in.
+std::string LostDevicesNote() {
+  const WaveBackend& card = ActiveWaveBackend();
+  const bool in = card.Lost(WaveDir::In), out = card.Lost(WaveDir::Out);
+  if (in && out) return "[vstup a výstup nedostupné]";
+  if (in) return "[vstup nedostupný]";
+  if (out) return "[výstup nedostupný]";
+  return {};
+}
+}  // namespace
 
 TApplication::TApplication(const PlatformOptions& options)
     : TComponent(nullptr), options_(std::make_unique<PlatformOptions>(options)) {
@@ -75,8 +89,11 @@ TApplication::Turn TApplication::Step() {
   DeviceScheduler().RunDue(DeviceClock().Now());
   Guard([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
   const Turn turn = IdleTurn();
-  // What this turn's messages changed is what the next paint shows.
-  if (main_form_) main_form_->Window()->Client()->NoteArrival(TakeFirstDeliveryTime());
+  if (main_form_) {
+    // What this turn's messages changed is what the next paint shows.
+    main_form_->Window()->Client()->NoteArrival(TakeFirstDeliveryTime());
+    main_form_->SetTitleNote(LostDevicesNote());
+  }
   return turn;
 }
 

@@ -143,7 +143,17 @@ int TForm::NonClientHeight() const {
 
 void TForm::SetCaption(std::string c) {
   caption_ = std::move(c);
-  window_->setWindowTitle(QString::fromStdString(caption_));
+  window_->setWindowTitle(QString::fromStdString(Title()));
+}
+
+void TForm::SetTitleNote(std::string note) {
+  if (note == title_note_) return;
+  title_note_ = std::move(note);
+  window_->setWindowTitle(QString::fromStdString(Title()));
+}
+
+std::string TForm::Title() const {
+  return title_note_.empty() ? caption_ : title_note_ + " " + caption_;
 }
 
 void TForm::SetLeft(int v) {

@@ -38,6 +38,11 @@ class TForm : public TWinControl {
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string c);
+  // A note of the platform's put before the caption in the window's title
+  // (a lost sound device); the caption itself stays as it is.
+  void SetTitleNote(std::string note);
+  // What the window's title shows.
+  std::string Title() const;
   TColor Color() const { return color_; }
 
   int ClientWidth() const { return client_width_; }
@@ -105,6 +110,7 @@ class TForm : public TWinControl {
 
   std::unique_ptr<FormWindow> window_;
   std::string caption_;
+  std::string title_note_;
   TColor color_ = clBtnFace;
   int client_width_ = 0, client_height_ = 0;
   int left_ = 0, top_ = 0;

@@ -1,6 +1,7 @@
 // The built program on a real sound server (a private PulseAudio with null
-// sinks, through the ALSA device "osc"), headless on the wall clock: what it
-// plays, what it reads, and how it lives through the server's death.
+// sinks, through the ALSA device "osc"), headless on the wall clock or in a
+// window on a private display: what it plays, what it reads, how it lives
+// through the server's death, and how a signal closes it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <set>
 
 #include "real_card/sound_server.h"
+#include "support/private_display.h"
 #include "system/json_read.h"
 
 namespace realcard {
@@ -61,11 +63,20 @@ class RealCardAt : public ::testing::Test {
   RunResult Run(const std::string& script) {
     return systemtest::RunScript(dir_, script, "--card=alsa:" + server_->Device());
   }
-  // The program in the background, for what happens while it runs.
-  Background Start(const std::string& script) {
+  // The program in the background, for what happens while it runs:
+  // headless, or in a window on `display`.
+  Background Start(const std::string& script, const std::string& display = {}) {
     WriteFile(dir_ + "/bg.txt", script);
-    return Background(std::string("'") + OSCILOSKOP_EXE + "' --headless --card=alsa:osc --script='" +
-                      dir_ + "/bg.txt' 2>'" + dir_ + "/bg.err'");
+    const std::string where = display.empty() ? "--headless" : "";
+    return Background((display.empty() ? "" : "env DISPLAY=" + display + " ") + "'" +
+                      OSCILOSKOP_EXE + "' " + where + " --card=alsa:osc --script='" + dir_ +
+                      "/bg.txt' 2>'" + dir_ + "/bg.err'");
+  }
+  // Waits for a file the program writes.
+  static bool Await(const std::string& path, double seconds) {
+    for (int i = 0; i < seconds * 20; ++i, Sleep(0.05))
+      if (!ReadFile(path).empty()) return true;
+    return false;
   }
   // The readouts of a run that hears the 600 Hz sine on its left input and
   // the 300 Hz square on its right, then the 1000 Hz sine.
@@ -142,6 +153,50 @@ TEST_F(RealCard, VolumesChangedDuringARunComeBackAtClose) {
   EXPECT_EQ(server_->SinkVolume("outA"), 80);
   ASSERT_EQ(program.Wait(seconds(20)), 0) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(server_->SinkVolume("outA"), 37);
+}
+
+TEST_F(RealCard, SigtermClosesAsTheUserWouldAndPutsTheVolumesBack) {
+  ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
+  Background program = Start("wait 1\ndump " + dir_ + "/running.json\nwait 60\n");
+  ASSERT_TRUE(Await(dir_ + "/running.json", 20)) << ReadFile(dir_ + "/bg.err");
+  ASSERT_TRUE(server_->SetSinkVolume("outA", 80));
+  kill(program.pid(), SIGTERM);
+  int signal = 0;
+  EXPECT_EQ(program.Wait(seconds(20), &signal), -1);
+  EXPECT_EQ(signal, SIGTERM) << "it ends as a process the signal ended, after the close";
+  EXPECT_EQ(server_->SinkVolume("outA"), 37);
+}
+
+// The window's title, as the X server has it (the note before the caption).
+std::string ShownTitle(const std::string& display) {
+  const std::string out = TempDir() + "/title";
+  Shell("DISPLAY=" + display + " xdotool search --name 'osciloskop JEN' getwindowname >'" + out + "'");
+  std::string title = ReadFile(out);
+  while (!title.empty() && title.back() == '\n') title.pop_back();
+  return title;
+}
+
+TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
+  testsupport::PrivateDisplay display;
+  OSCILOSKOP_NEED_DISPLAY(display);
+  Background program = Start("wait 3\ndump " + dir_ + "/up.json\nwait 3\ndump " + dir_ +
+                                 "/lost.json\nwait 6\ndump " + dir_ + "/back.json\nclose\n",
+                             display.Name());
+  ASSERT_TRUE(Await(dir_ + "/up.json", 20)) << ReadFile(dir_ + "/bg.err");
+  const jsonread::Value up = jsonread::ParseFile(dir_ + "/up.json");
+  const std::string caption = up["caption"].Str();
+  EXPECT_EQ(up["title"].Str(), caption);
+  EXPECT_EQ(ShownTitle(display.Name()), caption);
+  server_->Kill();
+  ASSERT_TRUE(Await(dir_ + "/lost.json", 20));
+  const std::string lost = "[vstup a výstup nedostupné] " + caption;
+  EXPECT_EQ(ShownTitle(display.Name()), lost);
+  const jsonread::Value d = jsonread::ParseFile(dir_ + "/lost.json");
+  EXPECT_EQ(d["title"].Str(), lost);
+  EXPECT_EQ(d["caption"].Str(), caption);
+  ASSERT_EQ(server_->Start(), "");
+  ASSERT_EQ(program.Wait(seconds(30)), 0) << ReadFile(dir_ + "/bg.err");
+  EXPECT_EQ(jsonread::ParseFile(dir_ + "/back.json")["title"].Str(), caption);
 }
 
 TEST_F(RealCard, ServerKilledAndRestartedComesBackWithoutRestartingTheInstrument) {

@@ -50,8 +50,9 @@ class Background {
     return *this;
   }
   pid_t pid() const { return pid_; }
-  // Waits for it to end by itself; its exit status, -1 if it had to be killed.
-  int Wait(std::chrono::seconds limit) {
+  // Waits for it to end by itself; its exit status, -1 if it had to be
+  // killed or ended by a signal (which goes to `signal`, if given).
+  int Wait(std::chrono::seconds limit, int* signal = nullptr) {
     if (pid_ <= 0) return -1;
     const auto end = std::chrono::steady_clock::now() + limit;
     int status = 0;
@@ -63,6 +64,7 @@ class Background {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     pid_ = -1;
+    if (signal) *signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   void Stop() {

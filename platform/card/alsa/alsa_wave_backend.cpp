@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/mm/device_changes.h"
 #include "platform/toolkit/messages.h"
 
 namespace platform {
@@ -100,9 +101,14 @@ MMRESULT AlsaWaveBackend::Open(WaveDir dir, UINT, const WAVEFORMATEX& format, HW
     if (r != MMSYSERR_NOERROR) {
       Tell(why, AlsaPcmDevice::Tell::OpenFailed);
       // An output device is tried again by the next open; capture keeps trying.
-      if (dir == WaveDir::Out) StopDevice(device);
+      if (dir == WaveDir::Out) {
+        StopDevice(device);
+        if (!open_failed_[i]) NoteDeviceChange();
+        open_failed_[i] = true;
+      }
       return r;
     }
+    open_failed_[i] = false;
   } else if (!device->Up()) {
     return device->DownCode();
   }
@@ -167,6 +173,11 @@ MMRESULT AlsaWaveBackend::Close(WaveDir dir, std::uintptr_t handle) {
   if (dir == WaveDir::Out) StopDevice(devices_[i]);  // joined: it posts nothing more
   PostMessage(callbacks_[i], dir == WaveDir::In ? MM_WIM_CLOSE : MM_WOM_CLOSE, handle, 0);
   return MMSYSERR_NOERROR;
+}
+
+bool AlsaWaveBackend::Lost(WaveDir dir) const {
+  const int i = Index(dir);
+  return devices_[i] ? !devices_[i]->Up() : open_failed_[i];
 }
 
 std::size_t AlsaWaveBackend::OpenStreams() const {

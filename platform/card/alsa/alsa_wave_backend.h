@@ -47,6 +47,9 @@ class AlsaWaveBackend final : public WaveBackend {
   MMRESULT Restart(std::uintptr_t out_handle) override;
   MMRESULT Reset(WaveDir dir, std::uintptr_t handle) override;
   MMRESULT Close(WaveDir dir, std::uintptr_t handle) override;
+  // The device's PCM is away (reopened every second), or an output's last
+  // open failed.
+  bool Lost(WaveDir dir) const override;
 
   const std::string& DeviceName() const { return device_; }
   // The last failure told (a failed open, a lost device), empty if none.
@@ -76,6 +79,7 @@ class AlsaWaveBackend final : public WaveBackend {
   std::unique_ptr<AlsaPcmDevice> devices_[2];
   InputRecorder* recorder_ = nullptr;
   std::uintptr_t attached_[2] = {0, 0};
+  bool open_failed_[2] = {false, false};
   HWND callbacks_[2] = {};
 
   mutable std::mutex log_mutex_;  // the device threads tell too

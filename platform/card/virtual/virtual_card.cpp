@@ -129,6 +129,8 @@ MMRESULT VirtualCard::Close(WaveDir dir, std::uintptr_t handle) {
   return dir == WaveDir::In ? in_.Close() : out_.Close();
 }
 
+bool VirtualCard::Lost(WaveDir dir) const { return FaultsOf(dir).vanished; }
+
 std::string VirtualCard::SetInputSource(char side, const std::string& source) {
   const int i = SideIndex(side);
   if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";

@@ -46,6 +46,7 @@ class VirtualCard final : public WaveBackend {
   MMRESULT Restart(std::uintptr_t out_handle) override;
   MMRESULT Reset(WaveDir dir, std::uintptr_t handle) override;
   MMRESULT Close(WaveDir dir, std::uintptr_t handle) override;
+  bool Lost(WaveDir dir) const override;
 
   // Sources: side 'r' or 'l' (either case). Empty on success, else why not.
   std::string SetInputSource(char side, const std::string& source);
@@ -94,6 +95,7 @@ class VirtualCard final : public WaveBackend {
     bool vanished = false;
   };
   Faults& FaultsOf(WaveDir dir) { return dir == WaveDir::In ? in_faults_ : out_faults_; }
+  const Faults& FaultsOf(WaveDir dir) const { return dir == WaveDir::In ? in_faults_ : out_faults_; }
   std::uintptr_t HandleOf(WaveDir dir) const;
 
   InputSource sources_[2];  // [0] left input (side 'r'), [1] right input (side 'l')
