@@ -164,7 +164,7 @@ TEST_F(RealCard, SigtermClosesAsTheUserWouldAndPutsTheVolumesBack) {
   int signal = 0;
   EXPECT_EQ(program.Wait(seconds(20), &signal), -1);
   EXPECT_EQ(signal, SIGTERM) << "it ends as a process the signal ended, after the close";
-  EXPECT_EQ(server_->SinkVolume("outA"), 37);
+  EXPECT_EQ(server_->SinkVolume("outA"), 37) << ReadFile(dir_ + "/bg.err");
 }
 
 // The window's title, as the X server has it (the note before the caption).
@@ -190,9 +190,9 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
   server_->Kill();
   ASSERT_TRUE(Await(dir_ + "/lost.json", 20));
   const std::string lost = "[vstup a výstup nedostupné] " + caption;
-  EXPECT_EQ(ShownTitle(display.Name()), lost);
+  EXPECT_EQ(ShownTitle(display.Name()), lost) << ReadFile(dir_ + "/bg.err");
   const jsonread::Value d = jsonread::ParseFile(dir_ + "/lost.json");
-  EXPECT_EQ(d["title"].Str(), lost);
+  EXPECT_EQ(d["title"].Str(), lost) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(d["caption"].Str(), caption);
   ASSERT_EQ(server_->Start(), "");
   ASSERT_EQ(program.Wait(seconds(30)), 0) << ReadFile(dir_ + "/bg.err");
