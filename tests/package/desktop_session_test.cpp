@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,54 +21,25 @@ namespace {
 
 using realcard::Background;
 
-// The arguments of an Exec value as a launcher splits them: at spaces,
-// "..." quoted with backslash escapes, the field codes for files and URLs
-// dropped (a start from the menu passes none) and %% a single %.
-std::vector<std::string> ExecArguments(const std::string& exec) {
-  std::vector<std::string> args;
-  std::string word;
-  bool in_word = false, quoted = false;
-  for (std::size_t i = 0; i < exec.size(); ++i) {
-    const char c = exec[i];
-    if (quoted && c == '\\' && i + 1 < exec.size()) {
-      word += exec[++i];
-    } else if (c == '"') {
-      quoted = !quoted;
-      in_word = true;
-    } else if (c == ' ' && !quoted) {
-      if (in_word) args.push_back(word);
-      word.clear();
-      in_word = false;
-    } else {
-      word += c;
-      in_word = true;
-    }
-  }
-  if (in_word) args.push_back(word);
-  std::vector<std::string> kept;
-  for (const std::string& a : args) {
-    if (std::regex_match(a, std::regex("%[fFuUick]"))) continue;
-    kept.push_back(std::regex_replace(a, std::regex("%%"), "%"));
-  }
-  return kept;
-}
-
 std::string Quoted(const std::string& s) {
   return "'" + std::regex_replace(s, std::regex("'"), "'\\''") + "'";
 }
 
-// Every Exec line of the entry (the application's and its actions'), with
-// the program's name replaced by the scratch root's program, shell-quoted.
+// Every Exec line of the entry (the application's and its actions'), split
+// at spaces as a launcher splits it (the entry quotes nothing), without the
+// field codes for files and URLs (a start from the menu passes none), the
+// program's name replaced by the scratch root's program, shell-quoted.
 std::vector<std::string> ExecCommands(const std::string& entry, const std::string& exe) {
   std::vector<std::string> commands;
-  const std::regex line("(^|\n)Exec=([^\n]*)");
+  const std::regex line("(^|\n)Exec=([^\n]*)"), field_code("%[fFuUick]");
   for (auto it = std::sregex_iterator(entry.begin(), entry.end(), line);
        it != std::sregex_iterator(); ++it) {
-    std::vector<std::string> args = ExecArguments((*it)[2]);
-    EXPECT_FALSE(args.empty() || args[0] != "osciloskop") << (*it)[2] << ": not the program";
-    if (args.empty()) continue;
-    std::string command = Quoted(exe);
-    for (std::size_t i = 1; i < args.size(); ++i) command += " " + Quoted(args[i]);
+    std::istringstream words((*it)[2].str());
+    std::string word, command = Quoted(exe);
+    words >> word;
+    EXPECT_EQ(word, "osciloskop") << (*it)[2];
+    while (words >> word)
+      if (!std::regex_match(word, field_code)) command += " " + Quoted(word);
     commands.push_back(command);
   }
   return commands;

@@ -304,20 +304,4 @@ TEST_F(SoundFiles, BadFilesAreRefusedNamingFileAndReason) {
   EXPECT_EQ(platform::ReadSoundFile(Path("mono.wav"), 0, got), "") << "the files were good";
 }
 
-TEST_F(SoundFiles, APipeIsReadToItsEnd) {
-  const double hz[] = {440}, peak[] = {8000};
-  const Samples written = Signal(1, 44100, 1000, hz, peak);
-  ASSERT_TRUE(WriteSound(Path("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, written));
-  std::ifstream in(Path("a.wav"), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ASSERT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  ::close(fds[1]);
-  platform::Sound got;
-  EXPECT_EQ(platform::ReadSoundFile("/proc/self/fd/" + std::to_string(fds[0]), 0, got), "");
-  ::close(fds[0]);
-  EXPECT_EQ(got.samples, written);
-}
-
 }  // namespace
