@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Expect(sound.source_rate >= platform::kSoundMinRate &&
                      sound.source_rate <= platform::kSoundMaxRate,
                  "frame rate out of range");
-    fuzz::Expect(sound.source_frames > 0 &&
-                     sound.source_frames <=
-                         std::int64_t{platform::kSoundMaxSeconds} * sound.source_rate,
-                 "length out of range");
-    const double expected = static_cast<double>(sound.source_frames) * platform::kSoundRate /
-                            sound.source_rate;
+    fuzz::Expect(
+        sound.source_frames > 0 &&
+            sound.source_frames <= std::int64_t{platform::kSoundMaxSeconds} * sound.source_rate,
+        "length out of range");
+    const double expected =
+        static_cast<double>(sound.source_frames) * platform::kSoundRate / sound.source_rate;
     fuzz::Expect(std::abs(static_cast<double>(sound.samples.size()) - expected) <= 1.0,
                  "converted length " + std::to_string(sound.samples.size()) + " for " +
                      std::to_string(sound.source_frames) + " frames at " +

@@ -79,8 +79,8 @@ TEST_F(Package, StartsFromItsDesktopEntryOnAnXServer) {
   for (const std::string& command : commands) {
     SCOPED_TRACE(command);
     ASSERT_TRUE(Eventually([&] { return !shown(); })) << "the last one's window stayed";
-    Background program("env DISPLAY=" + display + " QT_QPA_PLATFORM=xcb " + command + " 2>'" +
-                       dir + "/err'");
+    Background program("env DISPLAY=" + display + " QT_QPA_PLATFORM=xcb " + command + " 2>'" + dir +
+                       "/err'");
     EXPECT_TRUE(Eventually(shown)) << ReadFile(dir + "/err");
     EXPECT_EQ(program.Wait(std::chrono::seconds(2)), -1) << "it ended by itself";
     // On the real card (the application's line) the machine's sound devices

@@ -34,10 +34,10 @@ inline bool Have(const std::string& tool) {
 
 // A tool a test needs (scripts/setup installs it): without it the test is
 // skipped with the reason, except under CI, where it must run.
-#define PACKAGE_TEST_NEEDS(tool)                                               \
-  if (!::packagetest::Have(tool)) {                                            \
+#define PACKAGE_TEST_NEEDS(tool)                                              \
+  if (!::packagetest::Have(tool)) {                                           \
     if (std::getenv("CI")) FAIL() << tool << " is missing; CI must run this"; \
-    GTEST_SKIP() << tool << " is missing (scripts/setup installs it)";         \
+    GTEST_SKIP() << tool << " is missing (scripts/setup installs it)";        \
   }
 
 class Package : public ::testing::Test {

@@ -4,8 +4,9 @@
 // (`wav:` is another name for `file:`). Samples are a pure function of the
 // absolute frame index, so a run gives the same bytes every time. PEAK is
 // 0..32767 (default 16000); CHANNEL is the file's channel, 0 (first, the
-// default) or 1. A sound file (sound_file.h) plays in a loop. `generator` is the card's own output, which the card looks up
-// itself; SampleAt gives 0 for it.
+// default) or 1. A sound file (sound_file.h) plays in a loop. `generator` is
+// the card's own output, which the card looks up itself; SampleAt gives 0
+// for it.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -7,17 +7,18 @@
 namespace platform {
 
 namespace {
+
 constexpr std::size_t kPiece = 16384;  // frames of output per call into libsoxr
-}  // namespace
 
 std::int16_t FloatToPcm16(float v) {
   if (std::isnan(v)) return 0;
-  // A 16-bit sample s reads as s / 32768, so such files come back exactly.
   const double s = std::nearbyint(static_cast<double>(v) * 32768.0);
   if (s >= 32767.0) return 32767;
   if (s <= -32768.0) return -32768;
   return static_cast<std::int16_t>(s);
 }
+
+}  // namespace
 
 RateConverter::~RateConverter() { soxr_delete(soxr_); }
 
@@ -59,8 +60,8 @@ std::string RateConverter::Run(const float* in, std::size_t frames,
   std::size_t taken = 0;
   for (;;) {
     std::size_t used = 0, made = 0;
-    const soxr_error_t error = soxr_process(soxr_, in ? in + taken : nullptr, frames - taken,
-                                            &used, piece_.data(), kPiece, &made);
+    const soxr_error_t error = soxr_process(soxr_, in ? in + taken : nullptr, frames - taken, &used,
+                                            piece_.data(), kPiece, &made);
     if (error) return error;
     for (std::size_t i = 0; i < made; ++i) out.push_back(FloatToPcm16(piece_[i]));
     taken += used;

@@ -1,11 +1,12 @@
 #pragma once
 // One channel of a sound, as float samples of full scale 1.0, converted to
 // 16-bit samples at another frame rate: by libsoxr at its very high quality
-// (a linear-phase filter whose images and aliases stay below -170 dB, its
-// delay taken out, so frame k of the result lies at time k / to_rate), fast
-// enough to convert an hour of sound in a few seconds. At equal rates the
-// samples are only rounded. Samples beyond full scale are clipped; NaN
-// becomes 0.
+// (a linear-phase filter whose images and aliases lie far below what 16
+// bits can show, its delay taken out, so frame k of the result lies at time
+// k / to_rate), fast enough to convert an hour of sound in a few seconds.
+// At equal rates the samples are only rounded (a 16-bit sample s, read as
+// s / 32768, comes back exactly). Samples beyond full scale are clipped;
+// NaN becomes 0.
 //
 // Push the sound in pieces of any size, then Finish once: the result is
 // round(frames * to_rate / from_rate) samples.
@@ -36,8 +37,5 @@ class RateConverter {
   soxr* soxr_ = nullptr;  // null at equal rates
   std::vector<float> piece_;
 };
-
-// A float sample of full scale 1.0 as a 16-bit one: rounded, clipped, NaN 0.
-std::int16_t FloatToPcm16(float v);
 
 }  // namespace platform

@@ -108,7 +108,6 @@ std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& na
   // A length the file states is refused before anything is decoded; one it
   // does not state (or understates) is refused when decoding gets there.
   const std::int64_t max_frames = std::int64_t{kSoundMaxSeconds} * info.samplerate;
-  const std::string too_long = "too long: over " + std::to_string(kSoundMaxSeconds) + " s";
   if (info.frames > max_frames && info.frames < SF_COUNT_MAX)
     return fail("too long: " + std::to_string(info.frames / info.samplerate) + " s (at most " +
                 std::to_string(kSoundMaxSeconds) + " s)");
@@ -127,7 +126,8 @@ std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& na
     const sf_count_t got = sf_readf_float(file.get(), frames.data(), kBlock);
     if (got <= 0) break;
     decoded += got;
-    if (decoded > max_frames) return fail(too_long);
+    if (decoded > max_frames)
+      return fail("too long: over " + std::to_string(kSoundMaxSeconds) + " s");
     for (sf_count_t i = 0; i < got; ++i) one[i] = frames[i * info.channels + channel];
     if (auto e = converter.Push(one.data(), static_cast<std::size_t>(got), samples); !e.empty())
       return fail("libsoxr: " + e);

@@ -2,6 +2,8 @@
 // back as written (lossless ones sample for sample), other rates arrive at
 // 44100 Hz with their level kept and no image or alias above -90 dBFS, and
 // bad files are refused with the file's name and the reason.
+#include "platform/card/virtual/sound_file.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -18,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/card/virtual/sound_file.h"
 #include "platform/printable.h"
 
 namespace {
@@ -26,7 +27,8 @@ namespace {
 using Samples = std::vector<std::int16_t>;
 
 // Interleaved frames written by libsndfile in `format`; false when it cannot.
-bool WriteSound(const std::string& path, int format, int channels, int rate, const Samples& frames) {
+bool WriteSound(const std::string& path, int format, int channels, int rate,
+                const Samples& frames) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
@@ -56,8 +58,9 @@ Samples Signal(int channels, int rate, int frames, const double* hz, const doubl
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
       s[static_cast<std::size_t>(i * channels + c)] = static_cast<std::int16_t>(
-          peak[c] == 0 ? (i == frames / 2 ? 32767 : 0)
-                       : std::nearbyint(peak[c] * std::sin(2 * std::numbers::pi * hz[c] * i / rate)));
+          peak[c] == 0
+              ? (i == frames / 2 ? 32767 : 0)
+              : std::nearbyint(peak[c] * std::sin(2 * std::numbers::pi * hz[c] * i / rate)));
   return s;
 }
 
@@ -71,8 +74,8 @@ std::vector<double> SpectrumDbfs(const Samples& x, std::size_t from) {
   double gain = 0;
   for (std::size_t i = 0; i < kBins; ++i) {
     const double t = 2 * std::numbers::pi * static_cast<double>(i) / kBins;
-    const double w = 0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) -
-                     0.01168 * std::cos(3 * t);
+    const double w =
+        0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
     a[i] = w * x.at(from + i);
     gain += w;
   }
@@ -197,7 +200,7 @@ TEST_F(SoundFiles, OtherRatesArriveAt44100WithoutImagesOrAliases) {
     SCOPED_TRACE(c.name);
     const double hz[] = {c.hz, 0}, peak[] = {16000, 0};
     ASSERT_TRUE(WriteSound(Path(c.name), c.format, 2, c.rate, Signal(2, c.rate, c.rate, hz, peak)));
-    platform::Sound tone, click, decoded;
+    platform::Sound tone, click;
     ASSERT_EQ(platform::ReadSoundFile(Path(c.name), 0, tone), "");
     ASSERT_EQ(platform::ReadSoundFile(Path(c.name), 1, click), "");
     EXPECT_EQ(tone.source_rate, c.rate);
@@ -234,17 +237,19 @@ TEST_F(SoundFiles, OtherRatesArriveAt44100WithoutImagesOrAliases) {
         if (k < db.size() && db[k] > image.second) image = {k * kBinHz, db[k]};
       }
     }
-    std::printf("[ figures  ] %-8s %6d Hz -> 44100 Hz: peak %+.4f dB%s, strongest other %.1f dBFS at "
-                "%.0f Hz, strongest image or alias %.1f dBFS at %.0f Hz\n",
-                c.name, c.rate, peak_db, c.lossy ? " of the decoded" : "", other.second,
-                other.first, image.second, image.first);
+    std::printf(
+        "[ figures  ] %-8s %6d Hz -> 44100 Hz: peak %+.4f dB%s, strongest other %.1f dBFS at "
+        "%.0f Hz, strongest image or alias %.1f dBFS at %.0f Hz\n",
+        c.name, c.rate, peak_db, c.lossy ? " of the decoded" : "", other.second, other.first,
+        image.second, image.first);
     EXPECT_NEAR(Strongest(db).first, c.hz, kBinHz);
     EXPECT_LE(std::abs(peak_db), 0.1);
     EXPECT_LE(image.second, -90) << "at " << image.first << " Hz";
     if (!c.lossy) {
       EXPECT_LE(other.second, -90) << "at " << other.first << " Hz";
     }
-    const auto at = std::max_element(click.samples.begin(), click.samples.end()) - click.samples.begin();
+    const auto at =
+        std::max_element(click.samples.begin(), click.samples.end()) - click.samples.begin();
     EXPECT_NEAR(at, 22050, 1) << "the click moved";
   }
 }
@@ -253,7 +258,8 @@ TEST_F(SoundFiles, BadFilesAreRefusedNamingFileAndReason) {
   const double hz[] = {440, 440}, peak[] = {8000, 8000};
   ASSERT_TRUE(WriteSound(Path("mono.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
                          Signal(1, 44100, 100, hz, peak)));
-  ASSERT_TRUE(WriteSound(Path("three.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3, 44100, Samples(30)));
+  ASSERT_TRUE(
+      WriteSound(Path("three.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3, 44100, Samples(30)));
   ASSERT_TRUE(WriteSound(Path("slow.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 999, Samples(10)));
   ASSERT_TRUE(WriteSound(Path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 1000,
                          Samples(3601 * 1000)));
