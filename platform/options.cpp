@@ -22,7 +22,7 @@ std::string UsageText() {
                   [--output-wav=FILE] [--record-input=FILE] [--headless] [--script=FILE]
                   [--idle-quantum-ms=N] [--busy-idle] [--mixer=none|fail-caps|fail-open]
                   [--list-cards] [--help] [--version]
-SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator
+SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
 )";
 }
 
@@ -56,11 +56,13 @@ Sources SRC of the virtual inputs:
   silence                   zeros (the default)
   sine:HZ[:PEAK]            a sine of HZ hertz, peak PEAK of 32767 (16000)
   square:HZ[:PEAK]          a square wave
-  wav:FILE[:CHANNEL]        a WAV file, played in a loop; CHANNEL 0 or 1 of a stereo file
+  file:FILE[:CHANNEL]       a sound file (WAV, FLAC, Ogg, AIFF, MP3: what libsndfile
+                            reads), played in a loop; CHANNEL 0 or 1 of a stereo file;
+                            other rates converted to 44100 Hz (libsoxr); wav: is the same
   generator                 the card's own output looped back
 
 The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable if
-the run is interrupted. Replay it: --signal-r=wav:FILE:0 --signal-l=wav:FILE:1
+the run is interrupted. Replay it: --signal-r=file:FILE:0 --signal-l=file:FILE:1
 
 A headless run on the virtual card runs on a virtual clock (the same script gives
 the same result, byte for byte); on --card=alsa, and in the window, it runs on the

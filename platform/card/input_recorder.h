@@ -7,7 +7,7 @@
 //
 // Frame n of the file is the n-th frame the card recorded: on the virtual
 // card the input at frame n of the program's run (time n / 44100 s from its
-// start), also between two recording runs, so that a replay with wav sources
+// start), also between two recording runs, so that a replay with file sources
 // lines up with the original frame for frame; on a real card the frames its
 // capture read one after another from its first start (frames an overrun
 // lost are not in it).

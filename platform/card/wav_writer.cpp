@@ -1,65 +1,79 @@
 #include "platform/card/wav_writer.h"
 
+#include <fcntl.h>
+#include <sndfile.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/card/pcm_samples.h"
+#include "platform/printable.h"
+
 namespace platform {
 
-namespace {
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-}  // namespace
+void WavWriter::Closer::operator()(SNDFILE* f) const { sf_close(f); }
 
 std::string WavWriter::Create(const std::string& path, int channels, int rate) {
-  file_.reset(std::fopen(path.c_str(), "wb"));
-  if (!file_) return "cannot write '" + path + "': " + std::strerror(errno);
+  Close();
+  auto fail = [&](const std::string& why) {
+    return "cannot write '" + PrintableText(path) + "': " + PrintableText(why);
+  };
+  // Opened here rather than by libsndfile, so that a FIFO without a reader
+  // fails at once instead of blocking the start.
+  fd_ = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (!fd_) return fail(std::strerror(errno));
+  ::fcntl(fd_.Get(), F_SETFL, ::fcntl(fd_.Get(), F_GETFL) & ~O_NONBLOCK);
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  sndfile_.reset(sf_open_fd(fd_.Get(), SFM_WRITE, &info, SF_FALSE));
+  if (!sndfile_) {
+    fd_.Reset();
+    return fail(std::string("libsndfile: ") + sf_strerror(nullptr));
+  }
+  sf_command(sndfile_.get(), SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
   channels_ = channels;
-  rate_ = rate;
   frames_ = 0;
-  WriteHeader();
+  header_frames_ = max_header_bytes_ / (2 * static_cast<std::uint64_t>(channels));
   return {};
 }
 
-void WavWriter::WriteHeader() {
-  std::uint8_t h[44];
-  const std::uint32_t align = static_cast<std::uint32_t>(channels_) * 2;
-  // Sizes saturate rather than wrap for captures beyond 4 GiB.
-  const std::uint64_t data64 = frames_ * align;
-  const std::uint32_t data =
-      data64 > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<std::uint32_t>(data64);
-  std::memcpy(h, "RIFF", 4);
-  Put32(h + 4, 36 + data);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  Put32(h + 16, 16);
-  Put16(h + 20, 1);
-  Put16(h + 22, static_cast<std::uint16_t>(channels_));
-  Put32(h + 24, static_cast<std::uint32_t>(rate_));
-  Put32(h + 28, static_cast<std::uint32_t>(rate_) * align);
-  Put16(h + 32, static_cast<std::uint16_t>(align));
-  Put16(h + 34, 16);
-  std::memcpy(h + 36, "data", 4);
-  Put32(h + 40, data);
-  std::fseek(file_.get(), 0, SEEK_SET);
-  std::fwrite(h, 1, sizeof h, file_.get());
+void WavWriter::Append(const std::int16_t* interleaved, std::size_t frames) {
+  if (!fd_ || frames == 0) return;
+  if (sndfile_) {
+    const auto now =
+        static_cast<sf_count_t>(std::min<std::uint64_t>(frames, header_frames_ - frames_));
+    const sf_count_t written = sf_writef_short(sndfile_.get(), interleaved, now);
+    frames_ += static_cast<std::uint64_t>(std::max<sf_count_t>(written, 0));
+    if (written < now) return;  // the disk is full: what was written stays readable
+    // The header now counts all it can; closing writes it a last time.
+    if (frames_ == header_frames_) sndfile_.reset();
+    interleaved += now * channels_;
+    frames -= static_cast<std::size_t>(now);
+  }
+  if (frames) AppendPastHeader(interleaved, frames);
 }
 
-void WavWriter::Append(const std::int16_t* interleaved, std::size_t frames) {
-  if (!file_ || frames == 0) return;
-  std::fseek(file_.get(), 0, SEEK_END);
-  const std::size_t n = frames * static_cast<std::size_t>(channels_);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint8_t le[2];
-    Put16(le, static_cast<std::uint16_t>(interleaved[i]));
-    std::fwrite(le, 1, 2, file_.get());
+void WavWriter::AppendPastHeader(const std::int16_t* interleaved, std::size_t frames) {
+  const std::size_t samples = frames * static_cast<std::size_t>(channels_);
+  bytes_.resize(2 * samples);
+  for (std::size_t i = 0; i < samples; ++i) WritePcmSample(&bytes_[2 * i], 16, interleaved[i]);
+  ::lseek(fd_.Get(), 0, SEEK_END);
+  std::size_t done = 0;
+  while (done < bytes_.size()) {
+    const ssize_t n = ::write(fd_.Get(), bytes_.data() + done, bytes_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
   }
-  frames_ += frames;
-  WriteHeader();
-  std::fflush(file_.get());
+  frames_ += done / (2 * static_cast<std::size_t>(channels_));
+}
+
+void WavWriter::Close() {
+  sndfile_.reset();
+  fd_.Reset();
 }
 
 }  // namespace platform

@@ -1,67 +1,26 @@
-// The Debian package as a lab machine gets it: CPack builds it from this
-// build tree, dpkg-deb unpacks it into a scratch root, and the program runs
-// from there: --version and a headless script. Its control fields, desktop
-// entry, icon and manual page are checked against what the program says of
-// itself.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
+// The Debian package as a lab machine gets it (package_root.h), and the
+// program run from its scratch root: --version and a headless script. Its
+// control fields, desktop entry, icon, manual page, changelog and AppStream
+// metainfo are checked against what the program says of itself, and lintian
+// and appstreamcli find nothing to warn about.
 #include <regex>
 #include <string>
+#include <vector>
 
-#include "system/program_run.h"
+#include "package/package_root.h"
 
 namespace packagetest {
 namespace {
-
-using systemtest::ReadFile;
-using systemtest::TempDir;
-using systemtest::WriteFile;
-
-// Runs a shell command; its standard output, and its status in `status`.
-std::string Shell(const std::string& command, int* status = nullptr) {
-  const std::string dir = TempDir();
-  const int raw = std::system((command + " >'" + dir + "/out' 2>'" + dir + "/err'").c_str());
-  const int code = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  if (status) *status = code;
-  EXPECT_TRUE(status || code == 0) << command << ": " << ReadFile(dir + "/err");
-  return ReadFile(dir + "/out");
-}
-
-class Package : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    work_ = TempDir();
-    int status = 0;
-    Shell("cpack --config '" CPACK_CONFIG "' -B '" + work_ + "'", &status);
-    std::string arch = Shell("dpkg --print-architecture");
-    arch.erase(arch.find_last_not_of('\n') + 1);
-    deb_ = work_ + "/osciloskop_" OSCILOSKOP_VERSION "_" + arch + ".deb";
-    root_ = work_ + "/root";
-    if (status == 0) Shell("dpkg-deb -x '" + deb_ + "' '" + root_ + "'", &status);
-    built_ = status == 0;
-  }
-  void SetUp() override { ASSERT_TRUE(built_) << "cpack or dpkg-deb failed in " << work_; }
-
-  static std::string Field(const std::string& name) {
-    std::string v = Shell("dpkg-deb -f '" + deb_ + "' " + name);
-    while (!v.empty() && v.back() == '\n') v.pop_back();
-    return v;
-  }
-  static std::string Exe() { return root_ + "/usr/bin/osciloskop"; }
-
-  static inline std::string work_, deb_, root_;
-  static inline bool built_ = false;
-};
 
 TEST_F(Package, IsNamedAfterVersionAndArchitectureWithItsDependencies) {
   EXPECT_EQ(Field("Package"), "osciloskop");
   EXPECT_EQ(Field("Version"), OSCILOSKOP_VERSION);
   EXPECT_EQ(Field("Section"), "science");
   const std::string depends = Field("Depends");
-  for (const char* p :
-       {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libasound2", "fonts-liberation2"})
+  for (const char* p : {"libqt6widgets6", "libqt6gui6", "libqt6core6", "libasound2",
+                        "libsndfile1", "libsoxr0", "fonts-liberation2"})
     EXPECT_NE(depends.find(p), std::string::npos) << p << " not in " << depends;
+  EXPECT_NE(Field("Recommends").find("qt6-wayland"), std::string::npos) << Field("Recommends");
   EXPECT_FALSE(Field("Maintainer").empty());
   EXPECT_FALSE(Field("Description").empty());
 }
@@ -81,7 +40,7 @@ TEST_F(Package, RunsFromTheUnpackedRoot) {
 }
 
 TEST_F(Package, DesktopEntryIconAndManualPage) {
-  const std::string entry = ReadFile(root_ + "/usr/share/applications/osciloskop.desktop");
+  const std::string entry = ReadFile(DesktopEntry());
   for (const char* line : {"\nType=Application\n", "\nName=Osciloskop\n", "\nIcon=osciloskop\n",
                            "\nCategories=Science;Electronics;\n", "\nExec=osciloskop --card=alsa\n",
                            "\nTerminal=false\n"})
@@ -113,6 +72,39 @@ TEST_F(Package, DesktopEntryIconAndManualPage) {
         << command;
   for (const char* section : {"OPTIONS", "SCRIPT COMMANDS", "FILES", "EXIT STATUS"})
     EXPECT_NE(man.find(std::string(".SH ") + section), std::string::npos) << section;
+}
+
+TEST_F(Package, LintianReportsNoErrorOrWarning) {
+  PACKAGE_TEST_NEEDS("lintian");
+  int status = 0;
+  const std::string report = Shell("lintian '" + deb_ + "'", &status);
+  EXPECT_EQ(status, 0) << report;
+  EXPECT_FALSE(std::regex_search(report, std::regex("(^|\n)[EW]: "))) << report;
+}
+
+// The metainfo validates, launches the package's desktop entry, and its
+// newest release is this version, as is the changelog's newest entry.
+TEST_F(Package, AppStreamMetainfoAndChangelogNameThisVersion) {
+  PACKAGE_TEST_NEEDS("appstreamcli");
+  const std::string file = root_ + "/usr/share/metainfo/" OSCILOSKOP_APP_ID ".metainfo.xml";
+  int status = 0;
+  const std::string report = Shell("appstreamcli validate --no-net '" + file + "'", &status);
+  EXPECT_EQ(status, 0) << report;
+  EXPECT_FALSE(std::regex_search(report, std::regex("(^|\n)[EW]: "))) << report;
+  const std::string xml = ReadFile(file);
+  EXPECT_NE(xml.find("<id>" OSCILOSKOP_APP_ID "</id>"), std::string::npos);
+  EXPECT_NE(xml.find("<launchable type=\"desktop-id\">" OSCILOSKOP_APP_ID ".desktop<"),
+            std::string::npos);
+  EXPECT_FALSE(ReadFile(DesktopEntry()).empty());
+  for (const char* tag : {"name", "summary"})
+    EXPECT_TRUE(std::regex_search(xml, std::regex(std::string("<") + tag + " xml:lang=\"cs\">")))
+        << "a Czech " << tag;
+  std::smatch newest;
+  ASSERT_TRUE(std::regex_search(xml, newest, std::regex("<release version=\"([^\"]+)\"")));
+  EXPECT_EQ(newest[1], OSCILOSKOP_VERSION);
+  const std::string changelog =
+      Shell("gzip -dc '" + root_ + "/usr/share/doc/osciloskop/changelog.gz'");
+  EXPECT_EQ(changelog.rfind("osciloskop (" OSCILOSKOP_VERSION ") ", 0), 0u) << changelog;
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST(FirstRun, HelpHasALineForEveryOptionAndEveryScriptCommand) {
                               "signal", "mixer", "screenshot", "dump", "close"})
     EXPECT_TRUE(std::regex_search(help.out, std::regex(std::string("\n  ") + command + " ")))
         << command;
-  for (const char* source : {"silence", "sine:HZ", "square:HZ", "wav:FILE", "generator"})
+  for (const char* source : {"silence", "sine:HZ", "square:HZ", "file:FILE", "generator"})
     EXPECT_NE(help.out.find(source), std::string::npos) << source;
   // --help wins over everything else on the line, even a bad option.
   RunResult both = RunProgram(dir, "--bogus --help");
@@ -286,7 +286,7 @@ TEST(FirstRun, RecordedInputReplaysToTheSameReadoutsStateAndPicture) {
   EXPECT_LE(by_then, static_cast<long long>(h.data / 4));
 
   r = RunScript(play, Moments(play, false),
-                "--signal-r=wav:" + wav + ":0 --signal-l=wav:" + wav + ":1");
+                "--signal-r=file:" + wav + ":0 --signal-l=file:" + wav + ":1");
   ASSERT_EQ(r.status, 0) << r.err;
   ExpectSameRuns(rec, play, 3);
   // The moments differ among themselves, so the comparison has teeth.

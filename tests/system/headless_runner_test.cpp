@@ -149,8 +149,10 @@ TEST(HeadlessRun, BadOptionsAndInputsAreNamedWithStatus2) {
       {"--volume=3", "unknown option '--volume=3'"},
       {"--headless", "--headless needs --script=FILE"},
       {"--headless --script=/nonexistent/s.txt", "cannot read script '/nonexistent/s.txt'"},
-      {"--headless --script=" + dir + "/s.txt --signal-r=wav:/nonexistent.wav",
-       "--signal-r: wav file '/nonexistent.wav'"},
+      {"--headless --script=" + dir + "/s.txt --signal-r=file:/nonexistent.wav",
+       "--signal-r: sound file '/nonexistent.wav': cannot open"},
+      {"--headless --script=" + dir + "/s.txt --signal-l=wav:" + dir + "/s.txt",
+       "--signal-l: sound file '" + dir + "/s.txt': libsndfile: "},
       {"--headless --script=" + dir + "/s.txt --signal-l=sine:abc", "--signal-l"},
   };
   WriteFile(dir + "/s.txt", "wait 0.1\n");
@@ -162,17 +164,17 @@ TEST(HeadlessRun, BadOptionsAndInputsAreNamedWithStatus2) {
 }
 
 TEST(HeadlessRun, BytesFromFilesAndScriptsAreEscapedOnStderr) {
-  // A WAV file with a chunk whose ID is not text and whose length runs past
-  // the end, and a script line of bytes that are not UTF-8: both messages
-  // quote them escaped, and stderr stays valid UTF-8.
+  // A broken sound file whose name is not text, and a script line of bytes
+  // that are not UTF-8: both messages quote them escaped, and stderr stays
+  // valid UTF-8.
   const std::string dir = TempDir();
   std::string wav = "RIFF";
   wav += std::string("\x0E\0\0\0", 4) + "WAVE" + "\x01\xFF" "a\x80" + std::string("\x64\0\0\0\0\0", 6);
-  WriteFile(dir + "/bad.wav", wav);
+  WriteFile(dir + "/bad\x01\xFF.wav", wav);
   WriteFile(dir + "/s.txt", "wait 0.1\n");
-  RunResult r = RunProgram(dir, "--headless --script=" + dir + "/s.txt --signal-r=wav:" + dir + "/bad.wav");
+  RunResult r = RunProgram(dir, "--headless --script=" + dir + "/s.txt --signal-r=file:'" + dir + "/bad\x01\xFF.wav'");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("truncated \\x01\\xFFa\\x80 chunk"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("/bad\\x01\\xFF.wav': libsndfile: "), std::string::npos) << r.err;
   EXPECT_TRUE(platform::IsValidUtf8(r.err)) << r.err;
 
   r = RunScript(dir, "wait 0.01\n\xC0\x01\xFE x\n");

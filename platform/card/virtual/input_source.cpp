@@ -4,14 +4,14 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/card/virtual/wav_file.h"
+#include "platform/card/virtual/sound_file.h"
 
 namespace platform {
 
 namespace {
 
 const char kUsage[] =
-    "expected silence, sine:HZ[:PEAK], square:HZ[:PEAK], wav:FILE[:CHANNEL] or generator";
+    "expected silence, sine:HZ[:PEAK], square:HZ[:PEAK], file:FILE[:CHANNEL] or generator";
 
 bool ParseNumber(const std::string& text, double& value) {
   if (text.empty()) return false;
@@ -38,7 +38,7 @@ std::string InputSource::Parse(const std::string& source) {
   if (kind == "silence" || kind == "generator") {
     if (colon != std::string::npos) return "signal source " + quoted() + " takes no parameters";
     kind_ = kind == "silence" ? Kind::Silence : Kind::Generator;
-    wav_.reset();
+    file_.reset();
     text_ = source;
     return {};
   }
@@ -59,12 +59,12 @@ std::string InputSource::Parse(const std::string& source) {
     kind_ = kind == "sine" ? Kind::Sine : Kind::Square;
     hz_ = hz;
     peak_ = peak;
-    wav_.reset();
+    file_.reset();
     text_ = source;
     return {};
   }
 
-  if (kind == "wav") {
+  if (kind == "file" || kind == "wav") {
     std::string file = rest;
     int channel = 0;
     // A trailing ":N" is the channel; other colons belong to the file name.
@@ -75,16 +75,12 @@ std::string InputSource::Parse(const std::string& source) {
       channel = ch[0] - '0';
       file = rest.substr(0, last);
     }
-    if (file.empty()) return "signal source " + quoted() + " needs a file name: wav:FILE[:CHANNEL]";
-    WavSound sound;
-    std::string error = ReadWavFile(file, sound);
+    if (file.empty()) return "signal source " + quoted() + " needs a file name: " + kind + ":FILE[:CHANNEL]";
+    Sound sound;
+    std::string error = ReadSoundFile(file, channel, sound);
     if (!error.empty()) return error;
-    if (channel >= sound.channels)
-      return "wav file '" + file + "' has only one channel; channel 1 does not exist";
-    auto mono = std::make_shared<std::vector<std::int16_t>>(sound.Frames());
-    for (std::size_t i = 0; i < mono->size(); ++i) (*mono)[i] = sound.samples[i * sound.channels + channel];
-    kind_ = Kind::Wav;
-    wav_ = std::move(mono);
+    kind_ = Kind::File;
+    file_ = std::make_shared<const std::vector<std::int16_t>>(std::move(sound.samples));
     text_ = source;
     return {};
   }
@@ -109,10 +105,10 @@ std::int16_t InputSource::SampleAt(std::int64_t frame, std::int64_t rate) const 
         v = std::nearbyint(cycles < 0.5 ? peak_ : -peak_);
       return static_cast<std::int16_t>(v);
     }
-    case Kind::Wav: {
-      const std::int64_t len = static_cast<std::int64_t>(wav_->size());
-      const std::int64_t at = rate == kWavTargetRate ? frame : frame * kWavTargetRate / rate;
-      return (*wav_)[static_cast<std::size_t>(at % len)];
+    case Kind::File: {
+      const std::int64_t len = static_cast<std::int64_t>(file_->size());
+      const std::int64_t at = rate == kSoundRate ? frame : frame * kSoundRate / rate;
+      return (*file_)[static_cast<std::size_t>(at % len)];
     }
   }
   return 0;

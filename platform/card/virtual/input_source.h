@@ -1,11 +1,12 @@
 #pragma once
 // A signal for one input of the virtual card, described by text:
-//   silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | wav:FILE[:CHANNEL] | generator
-// Samples are a pure function of the absolute frame index, so a run gives
-// the same bytes every time. PEAK is 0..32767 (default 16000); CHANNEL is
-// the file's channel, 0 (first, the default) or 1. A WAV file plays in a
-// loop. `generator` is the card's own output, which the card looks up
-// itself; SampleAt gives 0 for it.
+//   silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
+// (`wav:` is another name for `file:`). Samples are a pure function of the
+// absolute frame index, so a run gives the same bytes every time. PEAK is
+// 0..32767 (default 16000); CHANNEL is the file's channel, 0 (first, the
+// default) or 1. A sound file (sound_file.h) plays in a loop. `generator` is
+// the card's own output, which the card looks up itself; SampleAt gives 0
+// for it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,7 +16,7 @@ namespace platform {
 
 class InputSource {
  public:
-  enum class Kind { Silence, Sine, Square, Wav, Generator };
+  enum class Kind { Silence, Sine, Square, File, Generator };
   static constexpr double kDefaultPeak = 16000.0;
 
   // Empty on success; otherwise a message naming what is wrong, and the
@@ -33,7 +34,7 @@ class InputSource {
   std::string text_ = "silence";
   double hz_ = 0;
   double peak_ = 0;
-  std::shared_ptr<const std::vector<std::int16_t>> wav_;  // one channel at 44100
+  std::shared_ptr<const std::vector<std::int16_t>> file_;  // one channel at 44100
 };
 
 }  // namespace platform

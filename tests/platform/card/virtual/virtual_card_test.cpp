@@ -11,7 +11,7 @@
 #include "tests/platform/wave_test_records.h"
 #include "platform/card/virtual/frame_grid.h"
 #include "platform/mm/mmsystem.h"
-#include "platform/card/virtual/wav_file.h"
+#include "platform/card/virtual/sound_file.h"
 #include "tests/platform/wave_test_clock.h"
 
 namespace {
@@ -217,9 +217,9 @@ TEST(VirtualCardLoopback, GeneratorInputRecordsWhatPlays) {
   waveOutClose(out);
   platform::TheVirtualCard().StopCapture();
 
-  platform::WavSound got;
-  ASSERT_EQ(platform::ReadWavFile(capture, got), "");
-  ASSERT_EQ(got.Frames(), 3u * 4410);
+  platform::Sound got;
+  ASSERT_EQ(platform::ReadSoundFile(capture, 0, got), "");
+  ASSERT_EQ(got.samples.size(), 3u * 4410);
   for (int k = 0; k < 3 * 4410; k += 97)
     EXPECT_EQ(got.samples[k], static_cast<std::int16_t>(k % 30000 - 15000));
   std::filesystem::remove(capture);
@@ -238,12 +238,13 @@ TEST(VirtualCardSources, ParseErrorsNameWhatIsWrong) {
   EXPECT_NE(error('r', "sine:100:40000").find("bad peak '40000'"), std::string::npos);
   EXPECT_NE(error('r', "square:100:1:2").find("too many fields"), std::string::npos);
   EXPECT_NE(error('r', "silence:3").find("takes no parameters"), std::string::npos);
-  EXPECT_NE(error('r', "wav:").find("needs a file name"), std::string::npos);
+  EXPECT_NE(error('r', "file:").find("needs a file name"), std::string::npos);
   EXPECT_NE(error('r', "wav:/no/such/file.wav").find("'/no/such/file.wav': cannot open"), std::string::npos);
   EXPECT_NE(error('x', "silence").find("unknown input side 'x'"), std::string::npos);
   EXPECT_EQ(platform::InputSourceText('r'), "sine:600") << "a refused source changes nothing";
 
-  // wav sources: channel choice, a mono file has no channel 1, looping.
+  // file sources (wav: is the same): channel choice, a mono file has no
+  // channel 1, looping.
   const auto path = std::filesystem::temp_directory_path() / ("osciloskop-src-" + std::to_string(::getpid()) + ".wav");
   {
     const unsigned char image[] = {'R', 'I', 'F', 'F', 40, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
@@ -253,10 +254,12 @@ TEST(VirtualCardSources, ParseErrorsNameWhatIsWrong) {
     std::fwrite(image, 1, sizeof image, fp);
     std::fclose(fp);
   }
-  EXPECT_NE(error('r', "wav:" + path.string() + ":1").find("has only one channel"), std::string::npos);
+  EXPECT_NE(error('r', "file:" + path.string() + ":1").find("mono, so it has no channel 1"), std::string::npos);
   EXPECT_NE(error('r', "wav:" + path.string() + ":2").find("bad channel '2'"), std::string::npos);
   platform::InputSource src;
-  ASSERT_EQ(src.Parse("wav:" + path.string() + ":0"), "");
+  ASSERT_EQ(src.Parse("wav:" + path.string()), "");
+  EXPECT_EQ(src.SampleAt(1, 44100), 20);
+  ASSERT_EQ(src.Parse("file:" + path.string() + ":0"), "");
   EXPECT_EQ(src.SampleAt(0, 44100), 10);
   EXPECT_EQ(src.SampleAt(1, 44100), 20);
   EXPECT_EQ(src.SampleAt(1001, 44100), 20);
@@ -360,9 +363,9 @@ TEST(VirtualCardRecording, KeepsEveryFrameFromItsStartAlsoBetweenRuns) {
     ASSERT_EQ(waveInStart(rec.in), MMSYSERR_NOERROR);
     time.RunFor(Ms(150));  // one buffer back, the second under way
     ASSERT_EQ(win.Count(MM_WIM_DATA), 1);
-    platform::WavSound so_far;
-    ASSERT_EQ(platform::ReadWavFile(file, so_far), "") << "readable while it grows";
-    EXPECT_GE(so_far.Frames(), 4410u + 1764u);
+    platform::Sound so_far;
+    ASSERT_EQ(platform::ReadSoundFile(file, 1, so_far), "") << "readable while it grows";
+    EXPECT_GE(so_far.samples.size(), 4410u + 1764u);
   }  // reset: the second buffer comes back with what it holds
 
   time.RunFor(Ms(77));  // between runs
@@ -378,17 +381,18 @@ TEST(VirtualCardRecording, KeepsEveryFrameFromItsStartAlsoBetweenRuns) {
   TheVirtualCard().StopRecording();
   EXPECT_EQ(static_cast<std::int64_t>(TheVirtualCard().FramesRecorded()), end - first);
 
-  platform::WavSound got;
-  ASSERT_EQ(platform::ReadWavFile(file, got), "");
+  platform::Sound got, got_l;
+  ASSERT_EQ(platform::ReadSoundFile(file, 0, got), "");
+  ASSERT_EQ(platform::ReadSoundFile(file, 1, got_l), "");
   ASSERT_EQ(got.channels, 2);
-  ASSERT_EQ(static_cast<std::int64_t>(got.Frames()), end - first);
+  ASSERT_EQ(static_cast<std::int64_t>(got.samples.size()), end - first);
   platform::InputSource r, l;
   ASSERT_EQ(r.Parse("sine:440:12000"), "");
   ASSERT_EQ(l.Parse("square:100:7000"), "");
   int wrong = 0;
   for (std::int64_t n = 0; n < end - first; ++n) {
-    wrong += got.samples[static_cast<std::size_t>(2 * n)] != r.SampleAt(first + n, 44100);
-    wrong += got.samples[static_cast<std::size_t>(2 * n + 1)] != l.SampleAt(first + n, 44100);
+    wrong += got.samples[static_cast<std::size_t>(n)] != r.SampleAt(first + n, 44100);
+    wrong += got_l.samples[static_cast<std::size_t>(n)] != l.SampleAt(first + n, 44100);
   }
   EXPECT_EQ(wrong, 0);
   std::filesystem::remove(file);
