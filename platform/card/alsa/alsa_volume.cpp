@@ -134,11 +134,12 @@ MMRESULT AlsaVolumeBackend::Get(int device, DWORD* volume) {
 
 MMRESULT AlsaVolumeBackend::Set(int device, DWORD volume) {
   if (device < 0 || device > kLastAuxDevice) return MMSYSERR_BADDEVICEID;
-  MMRESULT r = TrySet(device, volume);
-  if (r == MMSYSERR_NODRIVER || r == MMSYSERR_ERROR) {
-    Connect();
-    r = TrySet(device, volume);
-  }
+  // The simple mixer writes a value only where it differs from the one it
+  // last saw, and a change another program made an instant ago (a volume
+  // set just before a close) may not have reached it yet: a fresh mixer sees
+  // the card as it is.
+  Connect();
+  const MMRESULT r = TrySet(device, volume);
   if ((r == MMSYSERR_NODRIVER || r == MMSYSERR_ERROR) && !set_failure_told_ && log_) {
     set_failure_told_ = true;
     log_("ALSA mixer '" + device_ + "': the volumes could not be set" +
