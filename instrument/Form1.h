@@ -4,6 +4,7 @@
 // named after their control and event.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "instrument/state.h"
 #include "platform/toolkit/application.h"
@@ -145,6 +146,8 @@ class TForm1 final : public platform::TForm, public InstrumentState {
   void Panel6Click(TObject* Sender);
 
   void DumpState(platform::JsonWriter& w) const override;
+  platform::CaptureView Capture() const override;
+  std::vector<platform::ShownReadout> Readouts() const override;
 
  protected:
   platform::TNotifyEvent FindNotify(std::string_view method) override;

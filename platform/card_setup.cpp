@@ -14,6 +14,7 @@
 #include "platform/headless/json.h"
 #include "platform/mm/volume.h"
 #include "platform/card/virtual/virtual_card.h"
+#include "platform/toolkit/screen_export.h"
 
 namespace platform {
 
@@ -56,7 +57,12 @@ std::string SetUpAlsa(const PlatformOptions& options) {
   const std::string device = AlsaDeviceFromCardOption(options.card);
   card.wave = std::make_unique<AlsaWaveBackend>(device);
   card.wave->SetErrorLog(Warn);
-  if (card.recorder.IsOpen()) card.wave->SetInputRecorder(&card.recorder);
+  // Attached for good: a recorder without a file drops what it is given, so
+  // a recording can start and stop from the window at any time.
+  card.wave->SetInputRecorder(&card.recorder);
+  SetInputRecording({[](const std::string& path) { return Alsa().recorder.Create(path); },
+                     [] { Alsa().recorder.Close(); },
+                     [] { return Alsa().recorder.IsOpen(); }});
   card.volume = std::make_unique<AlsaVolumeBackend>(AlsaMixerForPcm(device));
   card.volume->SetErrorLog(Warn);
   if (!card.volume->IsOpen())
@@ -135,6 +141,9 @@ std::string SetUpCard(const PlatformOptions& options) {
   SetSignalHandler([](char side, const std::string& source) {
     return TheVirtualCard().SetInputSource(side, source);
   });
+  SetInputRecording({[](const std::string& path) { return TheVirtualCard().RecordInput(path); },
+                     [] { TheVirtualCard().StopRecording(); },
+                     [] { return TheVirtualCard().Recording(); }});
   SetMixerHandler(
       [](const std::string& line, const std::string& control, const std::string& value) {
         const std::string e = TheVirtualMixer().SetControlText(line, control, value);

@@ -16,6 +16,7 @@
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/messages.h"
+#include "platform/toolkit/screen_export.h"
 #include "platform/headless/json.h"
 #include "platform/printable.h"
 
@@ -196,12 +197,21 @@ void Runner::Execute(const std::vector<std::string>& w) {
       throw ScriptError{"usage: screenshot FILE.png [window]"};
     if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
       throw ScriptError{"screenshot: the file name must end in .png"};
-    Form().UpdateView();
     // The client area, or with "window" the menu bar above it as well.
-    QWidget* what = w.size() == 3 ? static_cast<QWidget*>(Form().Window())
-                                  : static_cast<QWidget*>(Form().Window()->Client());
-    QImage shot = what->grab().toImage();
+    const QImage shot = ClientPicture(Form(), w.size() == 3);
     if (!shot.save(QString::fromStdString(w[1]), "PNG")) throw ScriptError{"cannot write '" + w[1] + "'"};
+  } else if (cmd == "save-picture") {
+    Need(w, 2, "save-picture FILE.png");
+    if (WriteResult failed = SavePicture(Form(), w[1])) throw ScriptError{failed->Text()};
+  } else if (cmd == "save-data") {
+    Need(w, 2, "save-data FILE.csv");
+    if (WriteResult failed = SaveData(Form(), w[1])) throw ScriptError{failed->Text()};
+  } else if (cmd == "record-input") {
+    Need(w, 2, "record-input FILE.wav|off");
+    if (w[1] == "off")
+      StopInputRecording();
+    else if (WriteResult failed = StartInputRecording(w[1]))
+      throw ScriptError{failed->Text()};
   } else if (cmd == "dump") {
     Need(w, 2, "dump FILE.json");
     WriteFileOrThrow(w[1], DumpText(app_));

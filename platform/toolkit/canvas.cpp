@@ -101,12 +101,12 @@ void TCanvas::Resize(int width, int height, TColor fill) {
   image_->fill(ToRGB(fill));
   bits_ = reinterpret_cast<std::uint32_t*>(image_->bits());
   stride_ = image_->bytesPerLine() / 4;
-  ++generation_;
+  Changing();
 }
 
 void TCanvas::FillAll(TColor c) {
   std::fill_n(bits_, stride_ * image_->height(), ToRGB(c));
-  ++generation_;
+  Changing();
 }
 
 const QImage& TCanvas::Image() const { return *image_; }
@@ -228,7 +228,7 @@ void TCanvas::LineTo(int x, int y) {
   }
   pen_x_ = x;
   pen_y_ = y;
-  ++generation_;
+  Changing();
 }
 
 void TCanvas::SetTextPixelSize(int pixels) { text_pixel_size_ = pixels; }
@@ -249,7 +249,7 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   }
   pen_x_ = x + cell.width();
   pen_y_ = y;
-  ++generation_;
+  Changing();
 }
 
 std::string ColorName(TColor c) {

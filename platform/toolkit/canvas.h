@@ -4,6 +4,7 @@
 // arithmetic (the end pixel is not drawn), clipped to the image so that the
 // visible pixels are those of the unclipped line; text is opaque.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -67,9 +68,16 @@ class TCanvas {
 
   // Bumped by every change of the pixels, so a view repaints only when needed.
   std::uint64_t Generation() const { return generation_; }
+  // Called at every change of the pixels (the form keeps what the picture
+  // is drawn from by it).
+  void SetChangeHook(std::function<void()> hook) { change_hook_ = std::move(hook); }
 
  private:
   void Line1(int x0, int y0, int x1, int y1, std::uint32_t rgb);
+  void Changing() {
+    if (change_hook_) change_hook_();
+    ++generation_;
+  }
 
   std::unique_ptr<QImage> image_;
   std::uint32_t* bits_ = nullptr;  // the image's pixels, never shared
@@ -80,6 +88,7 @@ class TCanvas {
   int pen_x_ = 0;
   int pen_y_ = 0;
   std::uint64_t generation_ = 0;
+  std::function<void()> change_hook_;
   int text_pixel_size_ = 11;
 };
 

@@ -111,6 +111,12 @@ void ClientArea::NoteArrival(std::int64_t since_ns) {
   if (since_ns >= 0 && arrival_ < 0 && paint_due_ && stats_.paints > 0) arrival_ = since_ns;
 }
 
+QImage ClientPicture(TForm& form, bool menu_bar) {
+  form.UpdateView();
+  QWidget* what = menu_bar ? static_cast<QWidget*>(form.Window()) : form.Window()->Client();
+  return what->grab().toImage();
+}
+
 FormWindow::FormWindow(TForm* form) : form_(form), client_(new ClientArea(form)) {
   setCentralWidget(client_);
 }
@@ -331,7 +337,19 @@ TControl* TForm::CreateControl(const ControlDesc& d) {
   throw std::logic_error("unknown control class");
 }
 
+void TForm::KeepShownCapture() {
+  // The buffer changes only in a message's handler: with no message handled
+  // since, the one kept is the one drawn from.
+  const std::uint64_t messages = DeliveredMessageCount();
+  if (messages == shown_at_message_) return;
+  shown_at_message_ = messages;
+  const CaptureView v = Capture();
+  shown_rate_ = v.rate;
+  shown_samples_.assign(v.samples, v.samples + std::max<std::int32_t>(0, v.count));
+}
+
 void TForm::Build(const FormDesc& desc) {
+  Canvas.SetChangeHook([this] { KeepShownCapture(); });
   SetName(std::string(desc.Name));
   color_ = desc.Color;
   has_menu_ = !desc.Menu.empty();

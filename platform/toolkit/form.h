@@ -4,6 +4,7 @@
 // controls. Outer sizes are those of a framed window (a 4-pixel border on
 // each side, caption and menu bar on top), so a width of 800 gives a client
 // width of 792; the client area itself is exact in pixels.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +23,19 @@ class JsonWriter;
 class StateDigest;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// What a picture is drawn from: a capture buffer of interleaved frames (the
+// card's left input, then its right) at `rate` frames per second.
+struct CaptureView {
+  const std::int32_t* samples = nullptr;
+  std::int32_t count = 0;
+  int rate = 0;
+};
+
+// A readout as the window shows it: its label and its text.
+struct ShownReadout {
+  std::string label, text;
+};
 
 inline constexpr int kFrameBorder = 4;
 inline constexpr int kCaptionHeight = 19;
@@ -90,6 +104,16 @@ class TForm : public TWinControl {
   // canvas (but its pixels) and every control.
   void AddToDigest(StateDigest& d) const;
 
+  // The form's capture buffer, and its readouts with their labels, for
+  // saving what the screen shows as data; none by default.
+  virtual CaptureView Capture() const { return {}; }
+  virtual std::vector<ShownReadout> Readouts() const { return {}; }
+  // The capture buffer as it was when the canvas was last drawn on, which
+  // is what the screen shows (a single shot's picture stays while new
+  // buffers come), and its rate.
+  const std::vector<std::int32_t>& ShownSamples() const { return shown_samples_; }
+  int ShownRate() const { return shown_rate_; }
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnResize;
   std::function<void(TObject* Sender, TCloseAction& Action)> OnClose;
@@ -105,6 +129,7 @@ class TForm : public TWinControl {
 
  private:
   int NonClientHeight() const;
+  void KeepShownCapture();
   void BindEvent(TControl* c, const EventBinding& b);
   TControl* CreateControl(const ControlDesc& d);
 
@@ -120,6 +145,9 @@ class TForm : public TWinControl {
   std::vector<TControl*> controls_;
   std::map<std::string, TControl*, std::less<>> by_name_;
   TControl* active_ = nullptr;
+  std::vector<std::int32_t> shown_samples_;
+  int shown_rate_ = 0;
+  std::uint64_t shown_at_message_ = ~0ull;
 };
 
 }  // namespace platform

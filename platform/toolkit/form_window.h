@@ -1,5 +1,6 @@
 #pragma once
 // Internal to the toolkit: the Qt window of a form.
+#include <QImage>
 #include <QMainWindow>
 #include <QWidget>
 #include <cstdint>
@@ -44,6 +45,10 @@ class ClientArea final : public QWidget {
   bool paint_due_ = false;
   std::int64_t arrival_ = -1;
 };
+
+// The client area as shown, canvas and controls; with `menu_bar` the menu
+// bar above it too.
+QImage ClientPicture(TForm& form, bool menu_bar = false);
 
 class FormWindow final : public QMainWindow {
  public:

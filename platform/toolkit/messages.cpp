@@ -37,7 +37,7 @@ std::atomic<HWND> next_handle{1};
 
 class Dispatcher final : public QObject {
  public:
-  int delivered = 0;
+  std::uint64_t delivered = 0;
   std::int64_t first_delivery = -1;
 
  protected:
@@ -46,9 +46,10 @@ class Dispatcher final : public QObject {
     auto* me = static_cast<MessageEvent*>(e);
     auto it = Registry().find(me->hwnd);
     if (it == Registry().end()) return;  // window destroyed: drop
-    ++delivered;
     if (first_delivery < 0) first_delivery = SteadyNanos();
     it->second->WndProc(me->msg);
+    // Counted once handled: what the handler changed is then in place.
+    ++delivered;
   }
 };
 
@@ -76,10 +77,12 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int DispatchPostedMessages() {
   Dispatcher& d = TheDispatcher();
-  int before = d.delivered;
+  const std::uint64_t before = d.delivered;
   QCoreApplication::sendPostedEvents(&d, kWindowMessage);
-  return d.delivered - before;
+  return static_cast<int>(d.delivered - before);
 }
+
+std::uint64_t DeliveredMessageCount() { return TheDispatcher().delivered; }
 
 int PendingMessageCount() { return pending.load(); }
 

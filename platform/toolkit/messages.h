@@ -37,6 +37,9 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // handed to a live window.
 int DispatchPostedMessages();
 
+// Messages handed to a live window so far (GUI thread).
+std::uint64_t DeliveredMessageCount();
+
 // Messages posted and not yet handed out (any thread).
 int PendingMessageCount();
 

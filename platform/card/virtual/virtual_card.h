@@ -61,6 +61,7 @@ class VirtualCard final : public WaveBackend {
   std::string RecordInput(const std::string& path);
   void StopRecording();
   std::uint64_t FramesRecorded() const { return recorder_.Frames(); }
+  bool Recording() const { return recorder_.IsOpen(); }
   const std::string& RecordingPath() const { return recorder_.Path(); }
 
   // Fault injection. `times` opens/starts from now fail; the n-th prepare or

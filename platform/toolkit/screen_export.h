@@ -1,0 +1,48 @@
+#pragma once
+// What the user keeps of a measurement from the window: the picture of the
+// client area as shown (a PNG file, or the clipboard), the data the screen
+// shows as CSV, and the card's input recorded into a WAV file as
+// --record-input does. A file that cannot be written is named with the
+// reason, never half written in silence.
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class TForm;
+
+// A file that could not be written: its name and why.
+struct WriteFailure {
+  std::string path;
+  int error = 0;       // errno, where there is one
+  std::string reason;  // the system's or the library's words
+  // "cannot write 'PATH': REASON", for scripts and stderr.
+  std::string Text() const;
+  // The same in Czech, for the window.
+  std::string CzechText() const;
+};
+using WriteResult = std::optional<WriteFailure>;
+
+WriteResult SavePicture(TForm& form, const std::string& path);
+void CopyPicture(TForm& form);
+WriteResult SaveData(const TForm& form, const std::string& path);
+// The CSV that SaveData writes: '#' lines with the date and time (`when`),
+// the readouts and the sample rate, then one row a frame: time in ms, the
+// sample of R (the card's left input) and of L, as plain integers.
+std::string ShownDataCsv(const TForm& form, const std::string& when);
+
+// Recording the input from the window: the card in use sets these up.
+struct InputRecording {
+  std::function<std::string(const std::string& path)> start;  // empty, or why not
+  std::function<void()> stop;
+  std::function<bool()> active;
+};
+void SetInputRecording(InputRecording recording);
+// A file that can be written replaces a recording under way; one that
+// cannot leaves it going.
+WriteResult StartInputRecording(const std::string& path);
+void StopInputRecording();
+bool InputRecordingActive();
+
+}  // namespace platform
