@@ -19,37 +19,14 @@ namespace testsupport {
 
 class PrivateDisplay {
  public:
+  // A display number of its own, far above those a desktop session or a
+  // compositor's X server takes from :0 up; another if that one is in use.
   PrivateDisplay() {
-    int fds[2];
-    if (pipe(fds) != 0) {
-      why_ = "no pipe for Xvfb";
-      return;
+    for (int attempt = 0; attempt < 8 && name_.empty(); ++attempt) {
+      const int number = 1000 + (getpid() * 37 + attempt * 997) % 30000;
+      if (!Try(number)) return;
     }
-    posix_spawn_file_actions_t io;
-    posix_spawn_file_actions_init(&io);
-    posix_spawn_file_actions_addclose(&io, fds[0]);
-    posix_spawn_file_actions_adddup2(&io, fds[1], 3);
-    posix_spawn_file_actions_addopen(&io, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
-                          "-nolisten", "tcp", nullptr};
-    const int spawned = posix_spawnp(&pid_, "Xvfb", &io, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&io);
-    close(fds[1]);
-    if (spawned != 0) {
-      pid_ = -1;
-      close(fds[0]);
-      why_ = "Xvfb is not installed (Debian: xvfb)";
-      return;
-    }
-    // Xvfb writes its display number once it accepts clients.
-    char number[16] = {};
-    const ssize_t n = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (n <= 0) {
-      why_ = "Xvfb did not start";
-      return;
-    }
-    name_ = ":" + std::to_string(std::atoi(number));
+    if (name_.empty()) why_ = "Xvfb did not start";
   }
   ~PrivateDisplay() {
     if (pid_ <= 0) return;
@@ -66,6 +43,49 @@ class PrivateDisplay {
   static bool Required() { return std::getenv("OSCILOSKOP_REQUIRE_DISPLAY") != nullptr; }
 
  private:
+  // Starts Xvfb on display `number`; false where it cannot be started at all.
+  bool Try(int number) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+      why_ = "no pipe for Xvfb";
+      return false;
+    }
+    posix_spawn_file_actions_t io;
+    posix_spawn_file_actions_init(&io);
+    posix_spawn_file_actions_addclose(&io, fds[0]);
+    posix_spawn_file_actions_adddup2(&io, fds[1], 3);
+    posix_spawn_file_actions_addopen(&io, 2, "/dev/null", O_WRONLY, 0);
+    const std::string display = ":" + std::to_string(number);
+    const char* argv[] = {"Xvfb", display.c_str(), "-displayfd", "3", "-screen", "0",
+                          "1280x1024x24", "-nolisten", "tcp", nullptr};
+    const int spawned = posix_spawnp(&pid_, "Xvfb", &io, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&io);
+    close(fds[1]);
+    if (spawned != 0) {
+      pid_ = -1;
+      close(fds[0]);
+      why_ = "Xvfb is not installed (Debian: xvfb)";
+      return false;
+    }
+    // Xvfb writes its display number once it accepts clients (nothing if
+    // the display is taken), then a newline: the pipe stays open until that
+    // has come, as Xvfb ends when it cannot write it.
+    char got[16] = {};
+    std::size_t n = 0;
+    for (ssize_t r; n < sizeof got - 1 && (r = read(fds[0], got + n, sizeof got - 1 - n)) > 0;) {
+      n += static_cast<std::size_t>(r);
+      if (got[n - 1] == '\n') break;
+    }
+    close(fds[0]);
+    if (n > 0) {
+      name_ = ":" + std::to_string(std::atoi(got));
+      return true;
+    }
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return true;
+  }
+
   pid_t pid_ = -1;
   std::string name_;
   std::string why_;
