@@ -386,7 +386,8 @@ TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, ControlClass::Edit) {
   auto* e = new QLineEdit;
   e->setFrame(true);
   AttachWidget(e);
-  QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) { text_ = t.toStdString(); });
+  QObject::connect(e, &QLineEdit::textEdited, e,
+                   [this](const QString& t) { text_ = t.toStdString(); });
 }
 
 void TEdit::SetText(std::string t) {

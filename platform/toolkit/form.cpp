@@ -67,14 +67,16 @@ namespace {
 // Takes a widget's left presses for itself, at their place.
 class PressFilter final : public QObject {
  public:
-  PressFilter(QObject* parent, std::function<void(QPoint)> fn) : QObject(parent), fn_(std::move(fn)) {}
+  PressFilter(QObject* parent, std::function<void(QPoint)> fn)
+      : QObject(parent), fn_(std::move(fn)) {}
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override {
     if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) &&
         static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
       auto* w = static_cast<QWidget*>(o);
-      fn_(w->mapTo(static_cast<QWidget*>(parent()), static_cast<QMouseEvent*>(e)->position().toPoint()));
+      fn_(w->mapTo(static_cast<QWidget*>(parent()),
+                   static_cast<QMouseEvent*>(e)->position().toPoint()));
       return true;
     }
     return false;

@@ -22,10 +22,14 @@ class InputFilter final : public QObject {
     if (!o->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(o);
     switch (e->type()) {
-      case QEvent::KeyPress: return Key(w, static_cast<QKeyEvent*>(e));
-      case QEvent::Wheel: return Wheel(w, static_cast<QWheelEvent*>(e));
-      case QEvent::ContextMenu: return ControlOfWidget(w) != nullptr;
-      default: return false;
+      case QEvent::KeyPress:
+        return Key(w, static_cast<QKeyEvent*>(e));
+      case QEvent::Wheel:
+        return Wheel(w, static_cast<QWheelEvent*>(e));
+      case QEvent::ContextMenu:
+        return ControlOfWidget(w) != nullptr;
+      default:
+        return false;
     }
   }
 

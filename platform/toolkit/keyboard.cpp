@@ -49,8 +49,8 @@ TControl* TForm::NextControl(TControl* from, bool forward, bool tab_stops) const
   const int n = static_cast<int>(controls_.size());
   if (n == 0) return nullptr;
   const auto it = std::find(controls_.begin(), controls_.end(), from);
-  const int start = it != controls_.end() ? static_cast<int>(it - controls_.begin())
-                                          : (forward ? n - 1 : 0);
+  const int start =
+      it != controls_.end() ? static_cast<int>(it - controls_.begin()) : (forward ? n - 1 : 0);
   // Round the stored order once, back to where it started.
   int i = start;
   do {
@@ -63,8 +63,9 @@ TControl* TForm::NextControl(TControl* from, bool forward, bool tab_stops) const
 }
 
 void TForm::FocusFromKeyboard(TControl* c, bool tab, bool forward) {
-  c->Widget()->setFocus(!tab ? Qt::OtherFocusReason
-                             : forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  c->Widget()->setFocus(!tab      ? Qt::OtherFocusReason
+                        : forward ? Qt::TabFocusReason
+                                  : Qt::BacktabFocusReason);
   if (auto* rb = dynamic_cast<TRadioButton*>(c)) rb->UserClick();
 }
 
@@ -76,9 +77,12 @@ bool TForm::KeyDown(Key key, std::string_view text) {
     return false;
   }
   switch (focused ? focused->KeyDown(key, text) : KeyUse::Form) {
-    case KeyUse::Field: return true;
-    case KeyUse::Own: return false;
-    case KeyUse::Form: break;
+    case KeyUse::Field:
+      return true;
+    case KeyUse::Own:
+      return false;
+    case KeyUse::Form:
+      break;
   }
   switch (key) {
     case Key::Enter:
@@ -99,7 +103,8 @@ bool TForm::KeyDown(Key key, std::string_view text) {
         if (c != focused) FocusFromKeyboard(c, false, forward);
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return false;
 }
@@ -118,7 +123,8 @@ void TComboBox::StepBy(int delta) {
   const int n = static_cast<int>(items_.size());
   if (n == 0) return;
   // Without a selection any step selects the first item.
-  const int i = item_index_ < 0 ? 0 : static_cast<int>(std::clamp<long>(long{item_index_} + delta, 0, n - 1));
+  const int i =
+      item_index_ < 0 ? 0 : static_cast<int>(std::clamp<long>(long{item_index_} + delta, 0, n - 1));
   if (i != item_index_) UserSelect(i);
 }
 
@@ -126,23 +132,42 @@ KeyUse TComboBox::KeyDown(Key key, std::string_view text) {
   const int page = std::max(1, DropDownCount - 1);
   constexpr int kAll = 1 << 20;
   switch (key) {
-    case Key::Up: StepBy(-1); return KeyUse::Own;
-    case Key::Down: StepBy(1); return KeyUse::Own;
-    case Key::PageUp: StepBy(-page); return KeyUse::Own;
-    case Key::PageDown: StepBy(page); return KeyUse::Own;
-    case Key::OpenList: return KeyUse::Field;
+    case Key::Up:
+      StepBy(-1);
+      return KeyUse::Own;
+    case Key::Down:
+      StepBy(1);
+      return KeyUse::Own;
+    case Key::PageUp:
+      StepBy(-page);
+      return KeyUse::Own;
+    case Key::PageDown:
+      StepBy(page);
+      return KeyUse::Own;
+    case Key::OpenList:
+      return KeyUse::Field;
     case Key::Enter:
     case Key::Escape:
     case Key::Tab:
-    case Key::ShiftTab: return KeyUse::Form;
-    default: break;
+    case Key::ShiftTab:
+      return KeyUse::Form;
+    default:
+      break;
   }
   if (editable_) return KeyUse::Field;
   switch (key) {
-    case Key::Left: StepBy(-1); break;
-    case Key::Right: StepBy(1); break;
-    case Key::Home: StepBy(-kAll); break;
-    case Key::End: StepBy(kAll); break;
+    case Key::Left:
+      StepBy(-1);
+      break;
+    case Key::Right:
+      StepBy(1);
+      break;
+    case Key::Home:
+      StepBy(-kAll);
+      break;
+    case Key::End:
+      StepBy(kAll);
+      break;
     case Key::Space:
     case Key::Character: {
       // The next item, after the selected one and round, that begins with
@@ -160,7 +185,8 @@ KeyUse TComboBox::KeyDown(Key key, std::string_view text) {
       }
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return KeyUse::Own;
 }
@@ -169,14 +195,27 @@ KeyUse TSlider::KeyDown(Key key, std::string_view) {
   long p = position_;
   switch (key) {
     case Key::Left:
-    case Key::Up: p -= SmallChange; break;
+    case Key::Up:
+      p -= SmallChange;
+      break;
     case Key::Right:
-    case Key::Down: p += SmallChange; break;
-    case Key::PageUp: p -= LargeChange; break;
-    case Key::PageDown: p += LargeChange; break;
-    case Key::Home: p = min_; break;
-    case Key::End: p = max_; break;
-    default: return KeyUse::Form;
+    case Key::Down:
+      p += SmallChange;
+      break;
+    case Key::PageUp:
+      p -= LargeChange;
+      break;
+    case Key::PageDown:
+      p += LargeChange;
+      break;
+    case Key::Home:
+      p = min_;
+      break;
+    case Key::End:
+      p = max_;
+      break;
+    default:
+      return KeyUse::Form;
   }
   SetPosition(static_cast<int>(std::clamp<long>(p, min_, max_)));
   return KeyUse::Own;
@@ -185,10 +224,15 @@ KeyUse TSlider::KeyDown(Key key, std::string_view) {
 KeyUse TUpDown::KeyDown(Key key, std::string_view) {
   switch (key) {
     case Key::Up:
-    case Key::Right: Step(1); return KeyUse::Own;
+    case Key::Right:
+      Step(1);
+      return KeyUse::Own;
     case Key::Down:
-    case Key::Left: Step(-1); return KeyUse::Own;
-    default: return KeyUse::Form;
+    case Key::Left:
+      Step(-1);
+      return KeyUse::Own;
+    default:
+      return KeyUse::Form;
   }
 }
 
@@ -197,15 +241,18 @@ KeyUse TEdit::KeyDown(Key key, std::string_view) {
     case Key::Up:
     case Key::Down:
     case Key::PageUp:
-    case Key::PageDown: return KeyUse::Own;
+    case Key::PageDown:
+      return KeyUse::Own;
     case Key::Left:
     case Key::Right:
     case Key::Home:
     case Key::End:
     case Key::Space:
     case Key::Character:
-    case Key::Other: return KeyUse::Field;
-    default: return KeyUse::Form;
+    case Key::Other:
+      return KeyUse::Field;
+    default:
+      return KeyUse::Form;
   }
 }
 

@@ -56,7 +56,8 @@ std::string_view KeyNames() {
          "Escape, Backspace, Delete, F4";
 }
 
-bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers, QString& text) {
+bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers,
+                QString& text) {
   const KeyRow* r = RowNamed(name);
   if (!r) return false;
   qt_key = r->qt_key;
@@ -66,7 +67,8 @@ bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modif
 }
 
 Key KeyOf(const QKeyEvent& e) {
-  const Qt::KeyboardModifiers held = e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const Qt::KeyboardModifiers held =
+      e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   switch (e.key()) {
     case Qt::Key_Down:
       if (held == Qt::AltModifier) return Key::OpenList;
@@ -74,27 +76,41 @@ Key KeyOf(const QKeyEvent& e) {
     case Qt::Key_F4:
       if (held == Qt::NoModifier) return Key::OpenList;
       break;
-    case Qt::Key_Backtab: return held == Qt::NoModifier ? Key::ShiftTab : Key::Other;
+    case Qt::Key_Backtab:
+      return held == Qt::NoModifier ? Key::ShiftTab : Key::Other;
     case Qt::Key_Tab:
       if (held != Qt::NoModifier) return Key::Other;
       return e.modifiers() & Qt::ShiftModifier ? Key::ShiftTab : Key::Tab;
-    default: break;
+    default:
+      break;
   }
   if (held != Qt::NoModifier) return Key::Other;
   switch (e.key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return Key::Enter;
-    case Qt::Key_Left: return Key::Left;
-    case Qt::Key_Right: return Key::Right;
-    case Qt::Key_Up: return Key::Up;
-    case Qt::Key_Down: return Key::Down;
-    case Qt::Key_PageUp: return Key::PageUp;
-    case Qt::Key_PageDown: return Key::PageDown;
-    case Qt::Key_Home: return Key::Home;
-    case Qt::Key_End: return Key::End;
-    case Qt::Key_Space: return Key::Space;
-    case Qt::Key_Escape: return Key::Escape;
-    default: break;
+    case Qt::Key_Enter:
+      return Key::Enter;
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_PageUp:
+      return Key::PageUp;
+    case Qt::Key_PageDown:
+      return Key::PageDown;
+    case Qt::Key_Home:
+      return Key::Home;
+    case Qt::Key_End:
+      return Key::End;
+    case Qt::Key_Space:
+      return Key::Space;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    default:
+      break;
   }
   const QString text = e.text();
   if (!text.isEmpty() && text.at(0).isPrint()) return Key::Character;

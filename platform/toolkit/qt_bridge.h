@@ -29,7 +29,8 @@ void MarkControlWidget(QWidget* w, TControl* c);
 // The key a keyboard event is, as the controls tell keys apart.
 Key KeyOf(const QKeyEvent& e);
 // The key, modifiers and typed text a script's key name sends.
-bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers, QString& text);
+bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers,
+                QString& text);
 // The steady clock in nanoseconds, as the message queue stamps arrivals.
 std::int64_t SteadyNanos();
 

@@ -55,7 +55,8 @@ class FormStyle final : public QProxyStyle {
   // rectangle in the caption's colour, as the form's toolkit drew it.
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
-    if (element != PE_FrameFocusRect) return QProxyStyle::drawPrimitive(element, option, painter, widget);
+    if (element != PE_FrameFocusRect)
+      return QProxyStyle::drawPrimitive(element, option, painter, widget);
     DottedFrame(painter, option->rect, option->palette.color(QPalette::WindowText));
   }
 
@@ -74,7 +75,8 @@ class FormStyle final : public QProxyStyle {
     // Fusion marks no focused scroll bar; the mark goes round its thumb.
     if (control == CC_ScrollBar && (option->state & State_HasFocus)) {
       const QRect thumb = subControlRect(control, option, SC_ScrollBarSlider, widget);
-      DottedFrame(painter, thumb.adjusted(2, 2, -2, -2), option->palette.color(QPalette::ButtonText));
+      DottedFrame(painter, thumb.adjusted(2, 2, -2, -2),
+                  option->palette.color(QPalette::ButtonText));
     }
   }
 

@@ -48,7 +48,8 @@ std::string PointOn(const TForm& form, const TControl& c, QPoint& at) {
   const QPoint middle = w->mapTo(window, r.center());
   const QRect shown = QRect(w->mapTo(window, r.topLeft()), r.size()) & window->rect();
   if (shown.isEmpty()) return c.Name() + " lies outside the window";
-  const TControl* over = ControlOfWidget(window->childAt(shown.contains(middle) ? middle : shown.center()));
+  const TControl* over =
+      ControlOfWidget(window->childAt(shown.contains(middle) ? middle : shown.center()));
   return c.Name() + " is covered" + (over && over != &c ? " by " + over->Name() : std::string());
 }
 
@@ -99,8 +100,10 @@ std::string TypeText(TForm& form, std::string_view text) {
     // The key of a letter is its capital, as the keyboard reports it.
     const QString capital = typed.toUpper();
     int qt_key = Qt::Key_unknown;
-    if (ch == U' ') qt_key = Qt::Key_Space;
-    else if (capital.size() == 1 && capital.at(0).unicode() < 0x100) qt_key = capital.at(0).unicode();
+    if (ch == U' ')
+      qt_key = Qt::Key_Space;
+    else if (capital.size() == 1 && capital.at(0).unicode() < 0x100)
+      qt_key = capital.at(0).unicode();
     SendKey(handle, qt_key, Qt::NoModifier, typed);
   }
   return {};

@@ -161,7 +161,9 @@ TEST_F(Controls, KeysMoveTheFocusAndPressAsTheFormsToolkitDoes) {
   using platform::Key;
   form.Show();
   auto key = [this](Key k) { return [this, k] { form.KeyDown(k); }; };
-  auto focus = [this](const char* name) { return [this, name] { form.FocusControl(form.Control(name)); }; };
+  auto focus = [this](const char* name) {
+    return [this, name] { form.FocusControl(form.Control(name)); };
+  };
   auto wheel = [this](int notches) { return [this, notches] { form.WheelTurned(notches); }; };
   struct Step {
     std::function<void()> act;
