@@ -73,7 +73,7 @@ wall clock. Script commands, one a line, # starts a comment:
   focus CONTROL             give a control the keyboard focus
   key NAME                  Enter, Tab, Shift+Tab, Left, Right, Up, Down, PageUp, PageDown,
                             Home, End, Space, Escape, Backspace, Delete, F4
-  type TEXT                 type the text (the rest of the line) on the focused control
+  type TEXT                 type the text (the rest of the line, words one blank apart)
   wheel CONTROL STEPS       turn the wheel over a control, STEPS notches towards the user
                             (away when negative): it steps the focused list or slider
   resize WIDTH HEIGHT       set the client size
