@@ -122,9 +122,9 @@ KeyUse TControl::KeyDown(Key, std::string_view) { return KeyUse::Form; }
 void TComboBox::StepBy(int delta) {
   const int n = static_cast<int>(items_.size());
   if (n == 0) return;
-  // Without a selection any step selects the first item.
-  const int i =
-      item_index_ < 0 ? 0 : static_cast<int>(std::clamp<long>(long{item_index_} + delta, 0, n - 1));
+  // Without a selection the steps count from just above the first item.
+  const long from = item_index_ < 0 ? -1 : item_index_;
+  const int i = static_cast<int>(std::clamp<long>(from + delta, 0, n - 1));
   if (i != item_index_) UserSelect(i);
 }
 

@@ -189,7 +189,7 @@ TEST_F(Controls, KeysMoveTheFocusAndPressAsTheFormsToolkitDoes) {
       {focus("List"), "List", {}},
       {key(Key::Enter), "List", {"OkClick"}},  // a closed list leaves Enter to the form
       {key(Key::PageDown), "List", {"ListClick", "ListChange"}},
-      {wheel(1), "List", {"ListClick", "ListChange"}},
+      {wheel(-1), "List", {"ListClick", "ListChange"}},
       {focus("Ok"), "Ok", {}},
       {wheel(-1), "Ok", {}},  // the wheel steps nothing but a focused list or slider
   };
@@ -201,7 +201,8 @@ TEST_F(Controls, KeysMoveTheFocusAndPressAsTheFormsToolkitDoes) {
     EXPECT_EQ(form.log, steps[i].log) << "step " << i;
   }
   EXPECT_EQ(slider().Position(), 1);
-  EXPECT_EQ(list().ItemIndex(), 1) << "PageDown: the first item; the wheel: the next";
+  EXPECT_EQ(list().ItemIndex(), 1) << "PageDown from no item: a page, kept to the last; the "
+                                       "wheel away from the user: the item before";
 }
 
 TEST_F(Controls, UpDownAsksBeforeEachStep) {
