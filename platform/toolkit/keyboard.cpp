@@ -22,8 +22,10 @@
 //    Left/Right/Home/End and typing edit the text, which then names no item.
 //    F4 and Alt+Down open it; the open list is Qt's, and takes Enter and
 //    Escape to close itself.
-//  - a slider: Left/Up down and Right/Down up by its small change,
-//    PageUp/PageDown by its large change, Home/End to its ends.
+//  - a slider: Left/Up towards its minimum and Right/Down towards its
+//    maximum by its small change, PageUp/PageDown by its large change,
+//    Home/End to its ends (Qt's horizontal scroll bar had Left and Right
+//    the other way round).
 //  - up-down arrows: Up/Right one increment up, Down/Left one down.
 //  - a text box: the caret keys and typing (a read-only one only moves the
 //    caret); Up, Down and the page keys do nothing.

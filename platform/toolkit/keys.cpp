@@ -1,7 +1,7 @@
 #include "platform/toolkit/keys.h"
 
 #include <QKeyEvent>
-#include <iterator>
+#include <string>
 
 #include "platform/toolkit/qt_bridge.h"
 
@@ -52,8 +52,12 @@ std::optional<Key> KeyNamed(std::string_view name) {
 }
 
 std::string_view KeyNames() {
-  return "Enter, Tab, Shift+Tab, Left, Right, Up, Down, PageUp, PageDown, Home, End, Space, "
-         "Escape, Backspace, Delete, F4";
+  static const std::string names = [] {
+    std::string all;
+    for (const KeyRow& r : kKeys) all += (all.empty() ? "" : ", ") + std::string(r.name);
+    return all;
+  }();
+  return names;
 }
 
 bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers,
