@@ -68,11 +68,16 @@ A headless run on the virtual card runs on a virtual clock (the same script give
 the same result, byte for byte); on --card=alsa, and in the window, it runs on the
 wall clock. Script commands, one a line, # starts a comment:
   wait SECONDS              run the instrument for that much (virtual) time
-  select CONTROL INDEX      choose a list item as a user would
-  position CONTROL VALUE    move a slider as a user would
-  click CONTROL             press a button, radio button or menu item (its form name)
+  select CONTROL INDEX      choose a list item as a user would (the list takes the focus)
+  position CONTROL VALUE    move a slider as a user would (it takes the focus)
+  click CONTROL [right]     click a control (its form name) with the left or right button:
+                            a button, radio button, menu item, or a list to open it
   focus CONTROL             give a control the keyboard focus
-  key NAME                  Enter, Tab, Left, Right, Up, Down, PageUp, PageDown, Home, End
+  key NAME                  Enter, Tab, Shift+Tab, Left, Right, Up, Down, PageUp, PageDown,
+                            Home, End, Space, Escape, Backspace, Delete, F4
+  type TEXT                 type the text (the rest of the line, words one blank apart)
+  wheel CONTROL STEPS       turn the wheel over a control, STEPS notches towards the user
+                            (away when negative): it steps the focused list or slider
   resize WIDTH HEIGHT       set the client size
   signal r|l SRC            change a virtual input source
   mixer LINE CONTROL VALUE[,RIGHT]  change a virtual mixer control as another program would

@@ -17,6 +17,7 @@
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/messages.h"
 #include "platform/toolkit/screen_export.h"
+#include "platform/toolkit/user_input.h"
 #include "platform/headless/json.h"
 #include "platform/printable.h"
 
@@ -75,6 +76,12 @@ class Runner {
   }
   static void Check(const std::string& error) {
     if (!error.empty()) throw ScriptError{error};
+  }
+  // An action done with a press on the control: it takes the focus, unless
+  // the action was refused.
+  static std::string Pressed(TControl& c, std::string error) {
+    if (error.empty()) FocusAsPressed(c);
+    return error;
   }
   void Need(const std::vector<std::string>& w, std::size_t n, const char* usage) {
     if (w.size() != n) throw ScriptError{std::string("usage: ") + usage};
@@ -155,24 +162,39 @@ void Runner::Execute(const std::vector<std::string>& w) {
     TControl& c = ControlNamed(w[1]);
     int i = 0;
     if (!ParseInt(w[2], i)) throw ScriptError{"select: '" + w[2] + "' is not an item index"};
-    Act([&] { return c.UserSelect(i); });
+    // The press that opens the list gives it the focus, as it would.
+    Act([&] { return Pressed(c, c.UserSelect(i)); });
   } else if (cmd == "position") {
     Need(w, 3, "position CONTROL VALUE");
     TControl& c = ControlNamed(w[1]);
     int v = 0;
     if (!ParseInt(w[2], v)) throw ScriptError{"position: '" + w[2] + "' is not a whole number"};
-    Act([&] { return c.UserPosition(v); });
+    Act([&] { return Pressed(c, c.UserPosition(v)); });
   } else if (cmd == "click") {
-    Need(w, 2, "click CONTROL");
+    if (w.size() != 2 && !(w.size() == 3 && w[2] == "right"))
+      throw ScriptError{"usage: click CONTROL [right]"};
     TControl& c = ControlNamed(w[1]);
-    Act([&] { return c.UserClick(); });
+    Act([&] { return ClickControl(Form(), c, w.size() == 3); });
   } else if (cmd == "focus") {
     Need(w, 2, "focus CONTROL");
     TControl& c = ControlNamed(w[1]);
     Act([&] { return Form().FocusControl(&c); });
   } else if (cmd == "key") {
     Need(w, 2, "key NAME");
-    Act([&] { return Form().PressKey(w[1]); });
+    Act([&] { return PressKey(Form(), w[1]); });
+  } else if (cmd == "type") {
+    if (w.size() < 2) throw ScriptError{"usage: type TEXT"};
+    std::string text = w[1];
+    for (std::size_t i = 2; i < w.size(); ++i) text += " " + w[i];
+    if (!IsValidUtf8(text)) throw ScriptError{"type: the text is not UTF-8"};
+    Act([&] { return TypeText(Form(), text); });
+  } else if (cmd == "wheel") {
+    Need(w, 3, "wheel CONTROL STEPS");
+    TControl& c = ControlNamed(w[1]);
+    int steps = 0;
+    if (!ParseInt(w[2], steps) || steps < -100 || steps > 100)
+      throw ScriptError{"wheel: '" + w[2] + "' is not a number of steps from -100 to 100"};
+    Act([&] { return TurnWheel(Form(), c, steps); });
   } else if (cmd == "resize") {
     Need(w, 3, "resize WIDTH HEIGHT");
     int cw = 0, ch = 0;
@@ -270,6 +292,10 @@ std::string DumpText(TApplication& app) {
     }
     w.EndObject();
     w.Value("focus", f->ActiveControl() ? f->ActiveControl()->Name() : std::string());
+    // A drop-down list or a menu open over the window.
+    const OpenPopup open = OpenPopupNow();
+    w.Value("popup", open.list);
+    w.List("menu", open.menu);
     // Paints of a window on a display; none off screen.
     const PaintStats& p = f->Window()->Client()->Stats();
     w.BeginObject("view")

@@ -1,5 +1,6 @@
 #include "platform/toolkit/controls.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAction>
 #include <QComboBox>
@@ -88,6 +89,7 @@ TControl::~TControl() {
 
 void TControl::AttachWidget(QWidget* w) {
   widget_ = w;
+  MarkControlWidget(widget_, this);
   widget_->setAutoFillBackground(true);
   SetFontPixelSize(font_px_, bold_);
 }
@@ -174,7 +176,6 @@ std::string TControl::ReachableError() const {
 std::string TControl::UserSelect(int) { return Name() + " is not a list"; }
 std::string TControl::UserPosition(int) { return Name() + " is not a slider"; }
 std::string TControl::UserClick() { return Name() + " cannot be clicked"; }
-std::string TControl::UserKey(std::string_view) { return {}; }
 
 void TControl::DumpProperties(JsonWriter& w) const {
   w.Value("class", ClassName(class_));
@@ -202,10 +203,21 @@ TComboBox::TComboBox(TComponent* AOwner, bool editable)
   auto* cb = new QComboBox;
   cb->setEditable(editable);
   cb->setFocusPolicy(Qt::StrongFocus);
+  // The list is the form's: typing changes the text, never the items.
+  cb->setInsertPolicy(QComboBox::NoInsert);
+  // A click outside the open list only closes it, on every platform.
+  cb->view()->window()->setAttribute(Qt::WA_NoMouseReplay);
   AttachWidget(cb);
   QObject::connect(cb, QOverload<int>::of(&QComboBox::activated), cb, [this](int i) {
     UserSelect(i);
   });
+  if (editable) {
+    // Typed text is no longer an item of the list.
+    QObject::connect(cb->lineEdit(), &QLineEdit::textEdited, cb, [this](const QString& t) {
+      text_ = t.toStdString();
+      item_index_ = -1;
+    });
+  }
 }
 
 void TComboBox::SetItems(std::vector<std::string> items) {
@@ -243,18 +255,6 @@ std::string TComboBox::UserSelect(int index) {
   if (OnClick) OnClick(this);
   if (OnChange) OnChange(this);
   return {};
-}
-
-std::string TComboBox::UserKey(std::string_view key) {
-  int last = static_cast<int>(items_.size()) - 1;
-  int i = item_index_;
-  if (key == "Up" || key == "Left") i = std::max(0, i - 1);
-  else if (key == "Down" || key == "Right") i = std::min(last, i + 1);
-  else if (key == "Home" || key == "PageUp") i = 0;
-  else if (key == "End" || key == "PageDown") i = last;
-  else return {};
-  if (i == item_index_ || i < 0) return {};
-  return UserSelect(i);
 }
 
 bool TComboBox::TextFits() const {
@@ -331,19 +331,6 @@ std::string TSlider::UserPosition(int value) {
   return {};
 }
 
-std::string TSlider::UserKey(std::string_view key) {
-  int p = position_;
-  if (key == "Left" || key == "Up") p -= SmallChange;
-  else if (key == "Right" || key == "Down") p += SmallChange;
-  else if (key == "PageUp") p -= LargeChange;
-  else if (key == "PageDown") p += LargeChange;
-  else if (key == "Home") p = min_;
-  else if (key == "End") p = max_;
-  else return {};
-  SetPosition(std::clamp(p, min_, max_));
-  return {};
-}
-
 void TSlider::AddToDigest(StateDigest& d) const {
   TControl::AddToDigest(d);
   d.Add(min_), d.Add(max_), d.Add(position_), d.Add(SmallChange), d.Add(LargeChange);
@@ -360,7 +347,10 @@ void TSlider::DumpProperties(JsonWriter& w) const {
 TUpDown::TUpDown(TComponent* AOwner) : TControl(AOwner, ControlClass::UpDown) {
   auto* sb = new QSpinBox;
   sb->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  sb->setFocusPolicy(Qt::StrongFocus);
   AttachWidget(sb);
+  // Its arrows step it as its keys do, so that OnChanging is asked first.
+  InstallPressFilter(sb, [this, sb](QPoint at) { Step(at.y() < sb->height() / 2 ? 1 : -1); });
 }
 
 void TUpDown::SetPosition(int v) {
@@ -371,18 +361,13 @@ void TUpDown::SetPosition(int v) {
   sb->setValue(position_);
 }
 
-std::string TUpDown::UserKey(std::string_view key) {
-  int p = position_;
-  if (key == "Up" || key == "Right") p += Increment;
-  else if (key == "Down" || key == "Left") p -= Increment;
-  else return {};
-  p = std::clamp(p, Min, Max);
-  if (p == position_) return {};
+void TUpDown::Step(int direction) {
+  const int p = std::clamp(position_ + direction * Increment, Min, Max);
+  if (p == position_) return;
   bool allow = true;
   // The handler sees the position the control reports when the event arrives.
   if (OnChanging) OnChanging(this, allow);
   if (allow) SetPosition(p);
-  return {};
 }
 
 void TUpDown::AddToDigest(StateDigest& d) const {
@@ -401,6 +386,8 @@ TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, ControlClass::Edit) {
   auto* e = new QLineEdit;
   e->setFrame(true);
   AttachWidget(e);
+  QObject::connect(e, &QLineEdit::textEdited, e,
+                   [this](const QString& t) { text_ = t.toStdString(); });
 }
 
 void TEdit::SetText(std::string t) {

@@ -6,13 +6,15 @@
 // notifies nothing; a list's click and change events fire for a user's
 // choice. The User* operations are what a user does, used by the widgets'
 // own signals and by the headless script runner; they return an empty text
-// or the reason the action is impossible.
+// or the reason the action is impossible. KeyDown is what the focused
+// control does with a key (keyboard.cpp), whichever way the key came.
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/toolkit/formdesc.h"
+#include "platform/toolkit/keys.h"
 #include "platform/toolkit/wincontrol.h"
 
 class QWidget;
@@ -82,10 +84,14 @@ class TControl : public TWinControl {
   virtual std::string UserSelect(int index);
   virtual std::string UserPosition(int value);
   virtual std::string UserClick();
-  virtual std::string UserKey(std::string_view key);
-  // Whether Enter is the control's own key (else it goes to the default button).
-  virtual bool TakesEnter() const { return false; }
+  // A key pressed while the control has the focus; `text` is the typed
+  // character of Key::Character.
+  virtual KeyUse KeyDown(Key key, std::string_view text = {});
   virtual bool CanFocus() const { return Showing() && enabled_; }
+  // Whether Tab stops here (a control that can take the focus).
+  virtual bool TabStop() const { return true; }
+  // Whether the wheel steps it (as Up and Down do) while it has the focus.
+  virtual bool TakesWheel() const { return false; }
 
   TNotifyEvent OnClick;
 
@@ -123,13 +129,15 @@ class TComboBox final : public TControl {
   void DumpProperties(JsonWriter& w) const override;
   void AddToDigest(StateDigest& d) const override;
   std::string UserSelect(int index) override;
-  std::string UserKey(std::string_view key) override;
-  bool TakesEnter() const override { return editable_; }
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
+  bool TakesWheel() const override { return true; }
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
 
  private:
   void SyncWidget();
+  // Selects the item `delta` rows away, within the list, as a user's choice.
+  void StepBy(int delta);
   std::vector<std::string> items_;
   int item_index_ = -1;
   bool editable_;
@@ -154,7 +162,8 @@ class TSlider : public TControl {
   void DumpProperties(JsonWriter& w) const override;
   void AddToDigest(StateDigest& d) const override;
   std::string UserPosition(int value) override;
-  std::string UserKey(std::string_view key) override;
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
+  bool TakesWheel() const override { return true; }
 
  private:
   void SyncWidget();
@@ -181,8 +190,10 @@ class TUpDown final : public TControl {
   std::function<void(TObject* Sender, bool& AllowChange)> OnChanging;
   void DumpProperties(JsonWriter& w) const override;
   void AddToDigest(StateDigest& d) const override;
-  std::string UserKey(std::string_view key) override;
-  std::string UserClick() override { return UserKey("Up"); }
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
+  bool TakesWheel() const override { return true; }
+  // A step up or down, asked of OnChanging first.
+  void Step(int direction);
 
  private:
   int position_ = 0;
@@ -194,7 +205,7 @@ class TEdit final : public TControl {
   void SetText(std::string t) override;
   bool ReadOnly = false;
   void AddToDigest(StateDigest& d) const override;
-  bool TakesEnter() const override { return false; }
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
 };
@@ -210,6 +221,9 @@ class TRadioButton final : public TControl {
   void DumpProperties(JsonWriter& w) const override;
   void AddToDigest(StateDigest& d) const override;
   std::string UserClick() override;
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
+  // Only the marked button of a group is a tab stop.
+  bool TabStop() const override { return checked_; }
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
 
@@ -225,7 +239,7 @@ class TButton final : public TControl {
   bool Default = false;
   void AddToDigest(StateDigest& d) const override;
   std::string UserClick() override;
-  bool TakesEnter() const override { return true; }
+  KeyUse KeyDown(Key key, std::string_view text = {}) override;
   bool ShowsText() const override { return true; }
   bool TextFits() const override;
 };

@@ -1,5 +1,6 @@
 #include "platform/toolkit/form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include "platform/headless/json.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form_window.h"
+#include "platform/toolkit/input_filter.h"
 #include "platform/toolkit/qt_bridge.h"
 #include "platform/toolkit/state_digest.h"
 #include "platform/toolkit/style.h"
@@ -59,6 +61,52 @@ class ClickFilter final : public QObject {
 
 void InstallClickFilter(QWidget* w, std::function<void()> on_click) {
   w->installEventFilter(new ClickFilter(w, std::move(on_click)));
+}
+
+namespace {
+// Takes a widget's left presses for itself, at their place.
+class PressFilter final : public QObject {
+ public:
+  PressFilter(QObject* parent, std::function<void(QPoint)> fn)
+      : QObject(parent), fn_(std::move(fn)) {}
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if ((e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+      auto* w = static_cast<QWidget*>(o);
+      fn_(w->mapTo(static_cast<QWidget*>(parent()),
+                   static_cast<QMouseEvent*>(e)->position().toPoint()));
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  std::function<void(QPoint)> fn_;
+};
+
+constexpr char kControlProperty[] = "osciloskop.control";
+}  // namespace
+
+void InstallPressFilter(QWidget* w, std::function<void(QPoint)> on_press) {
+  auto* filter = new PressFilter(w, std::move(on_press));
+  w->installEventFilter(filter);
+  // A press lands on whichever part of the widget is under the pointer.
+  for (QWidget* part : w->findChildren<QWidget*>()) part->installEventFilter(filter);
+}
+
+void MarkControlWidget(QWidget* w, TControl* c) {
+  w->setProperty(kControlProperty, QVariant::fromValue(static_cast<void*>(c)));
+}
+
+TControl* ControlOfWidget(const QWidget* w) {
+  for (; w; w = w->parentWidget()) {
+    const QVariant v = w->property(kControlProperty);
+    if (v.isValid()) return static_cast<TControl*>(v.value<void*>());
+    if (w->isWindow()) break;
+  }
+  return nullptr;
 }
 
 QWidget* ClientWidgetOf(TForm* form) { return form->Window()->Client(); }
@@ -200,6 +248,8 @@ void TForm::UpdateView() {
 
 void TForm::Show() {
   window_->show();
+  // The focus starts on the first tab stop, as the window opens.
+  if (TControl* first = NextControl(nullptr, true, true)) FocusControl(first);
   painted_generation_ = ~0ull;
   UpdateView();
 }
@@ -209,6 +259,9 @@ void TForm::Close() {
   if (OnClose) OnClose(this, action);
   if (action == TCloseAction::caNone) return;
   closed_ = true;
+  // An open list or menu goes with its window.
+  for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i)
+    QApplication::activePopupWidget()->close();
   window_->hide();
 }
 
@@ -223,36 +276,13 @@ std::string TForm::FocusControl(TControl* c) {
     if (!c->Enabled()) return c->Name() + " is disabled";
     return c->Name() + " cannot take the focus";
   }
-  active_ = c;
   if (c->Widget()) c->Widget()->setFocus(Qt::OtherFocusReason);
   return {};
 }
 
-std::string TForm::PressKey(std::string_view key) {
-  static constexpr std::string_view kKeys[] = {"Enter", "Tab",    "Left",     "Right", "Up",
-                                               "Down",  "PageUp", "PageDown", "Home",  "End"};
-  if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys))
-    return "unknown key '" + std::string(key) + "'";
-  if (key == "Tab") {
-    // Next control that can take the focus, in the stored order.
-    auto it = std::find(controls_.begin(), controls_.end(), active_);
-    std::size_t start = it == controls_.end() ? 0 : (it - controls_.begin()) + 1;
-    for (std::size_t k = 0; k < controls_.size(); ++k) {
-      TControl* c = controls_[(start + k) % controls_.size()];
-      if (c->CanFocus()) return FocusControl(c);
-    }
-    return {};
-  }
-  if (key == "Enter" && !(active_ && active_->TakesEnter())) {
-    for (TControl* c : controls_) {
-      auto* b = dynamic_cast<TButton*>(c);
-      if (b && b->Default && b->Showing() && b->Enabled()) return b->UserClick();
-    }
-    return {};
-  }
-  if (!active_) return {};
-  if (key == "Enter") return active_->UserClick();
-  return active_->UserKey(key);
+TControl* TForm::ActiveControl() const {
+  QWidget* w = window_->focusWidget();
+  return w ? ControlOfWidget(w) : nullptr;
 }
 
 TNotifyEvent TForm::FindNotify(std::string_view) { return {}; }
@@ -265,7 +295,7 @@ void TForm::DumpState(JsonWriter&) const {}
 
 void TForm::AddToDigest(StateDigest& d) const {
   d.Add(caption_), d.Add(client_width_), d.Add(client_height_), d.Add(left_), d.Add(top_),
-      d.Add(closed_), d.Add(active_);
+      d.Add(closed_), d.Add(ActiveControl());
   Canvas.AddToDigest(d);
   for (const TControl* c : controls_) c->AddToDigest(d);
 }
@@ -354,6 +384,10 @@ void TForm::Build(const FormDesc& desc) {
   color_ = desc.Color;
   has_menu_ = !desc.Menu.empty();
   UseFormStyle();
+  InstallInputFilter();
+  // The focused control always shows its focus mark, as the form's toolkit
+  // drew it, not only once the keyboard has moved the focus.
+  window_->setAttribute(Qt::WA_KeyboardFocusChange);
   window_->setFont(UiFont(desc.FontPixelSize));
   Canvas.Brush.Color = color_;
   SetCaption(std::string(desc.Caption));

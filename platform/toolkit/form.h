@@ -15,6 +15,7 @@
 #include "platform/toolkit/canvas.h"
 #include "platform/toolkit/controls.h"
 #include "platform/toolkit/formdesc.h"
+#include "platform/toolkit/keys.h"
 
 namespace platform {
 
@@ -88,11 +89,19 @@ class TForm : public TWinControl {
   }
   const std::vector<TControl*>& Controls() const { return controls_; }
 
-  TControl* ActiveControl() const { return active_; }
+  // The control with the keyboard focus, as the window has it (none while
+  // the menu bar has it).
+  TControl* ActiveControl() const;
   std::string FocusControl(TControl* c);
-  // A key pressed in the window: to the focused control, Enter to the
-  // default button unless the control takes it, Tab to the next control.
-  std::string PressKey(std::string_view key);
+  // A key pressed in the window (keyboard.cpp): the focused control's own
+  // first; else the form's: Tab and Shift+Tab through the tab stops in the
+  // stored order, Enter to the default button, an arrow to the previous or
+  // next control of the same parent. True when the key is left to the
+  // focused widget (a text field's caret and typing, a list opening).
+  bool KeyDown(Key key, std::string_view text = {});
+  // The wheel turned by `notches` (positive: towards the user) anywhere over
+  // the window: it steps the focused list or slider, as Down and Up do.
+  void WheelTurned(int notches);
 
   // Repaints the visible window if the canvas changed since the last paint.
   void UpdateView();
@@ -130,6 +139,13 @@ class TForm : public TWinControl {
  private:
   int NonClientHeight() const;
   void KeepShownCapture();
+  // The next control after `from` (from the start without one) in the
+  // stored order, or the previous one, round and back to `from`: with
+  // `tab_stops` the next tab stop; else the next control of from's parent
+  // that can take the focus.
+  TControl* NextControl(TControl* from, bool forward, bool tab_stops) const;
+  // Gives `c` the focus from the keyboard: by Tab (forward or back) or an arrow.
+  void FocusFromKeyboard(TControl* c, bool tab, bool forward);
   void BindEvent(TControl* c, const EventBinding& b);
   TControl* CreateControl(const ControlDesc& d);
 
@@ -144,7 +160,6 @@ class TForm : public TWinControl {
   std::uint64_t painted_generation_ = ~0ull;
   std::vector<TControl*> controls_;
   std::map<std::string, TControl*, std::less<>> by_name_;
-  TControl* active_ = nullptr;
   std::vector<std::int32_t> shown_samples_;
   int shown_rate_ = 0;
   std::uint64_t shown_at_message_ = ~0ull;

@@ -54,6 +54,7 @@ class FormWindow final : public QMainWindow {
  public:
   explicit FormWindow(TForm* form);
   ClientArea* Client() const { return client_; }
+  TForm* Form() const { return form_; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;

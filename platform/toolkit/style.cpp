@@ -1,6 +1,7 @@
 #include "platform/toolkit/style.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -13,6 +14,16 @@ constexpr int kRadioIndicator = 13;
 constexpr int kRadioSpacing = 2;
 constexpr int kComboFrame = 1;
 constexpr int kComboArrow = 13;
+
+void DottedFrame(QPainter* painter, const QRect& r, const QColor& colour) {
+  if (r.width() < 2 || r.height() < 2) return;
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing, false);
+  painter->setBrush(Qt::NoBrush);
+  painter->setPen(QPen(colour, 1, Qt::DotLine));
+  painter->drawRect(r.adjusted(0, 0, -1, -1));
+  painter->restore();
+}
 
 class FormStyle final : public QProxyStyle {
  public:
@@ -38,6 +49,35 @@ class FormStyle final : public QProxyStyle {
     QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
     if (type == CT_MenuBarItem) s.setWidth(size.width() + 2 * kMenuItemPadding);
     return s;
+  }
+
+  // The focus mark of a button, a radio button or a slider: a dotted
+  // rectangle in the caption's colour, as the form's toolkit drew it.
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element != PE_FrameFocusRect)
+      return QProxyStyle::drawPrimitive(element, option, painter, widget);
+    DottedFrame(painter, option->rect, option->palette.color(QPalette::WindowText));
+  }
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    // Fusion draws none on a push button.
+    if (element == CE_PushButton && (option->state & State_HasFocus))
+      DottedFrame(painter, subElementRect(SE_PushButtonFocusRect, option, widget),
+                  option->palette.color(QPalette::ButtonText));
+  }
+
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+    // Fusion marks no focused scroll bar; the mark goes round its thumb.
+    if (control == CC_ScrollBar && (option->state & State_HasFocus)) {
+      const QRect thumb = subControlRect(control, option, SC_ScrollBarSlider, widget);
+      DottedFrame(painter, thumb.adjusted(2, 2, -2, -2),
+                  option->palette.color(QPalette::ButtonText));
+    }
   }
 
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,

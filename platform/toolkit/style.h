@@ -6,7 +6,9 @@
 // - a drop-down list keeps a 1-pixel frame and a 13-pixel arrow button, the
 //   rest of its width is the text field;
 // - menu bar items are their caption plus 5 pixels on either side, side by
-//   side from the left edge.
+//   side from the left edge;
+// - a focused button, radio button or slider shows a dotted frame (round
+//   its caption or its thumb).
 
 namespace platform {
 

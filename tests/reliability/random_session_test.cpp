@@ -46,11 +46,13 @@ class Actions {
   std::string Next() {
     const int kind = Pick(100);
     if (kind < 22) return Wait();
-    if (kind < 36) return Select();
-    if (kind < 50) return Position();
-    if (kind < 62) return Click();
-    if (kind < 70) return "focus " + AnyControl(true)->Name();
-    if (kind < 82) return Key();
+    if (kind < 34) return Select();
+    if (kind < 46) return Position();
+    if (kind < 58) return Click();
+    if (kind < 64) return "focus " + AnyControl(true)->Name();
+    if (kind < 76) return Key();
+    if (kind < 79) return "type " + OneOf<std::string>({"q", "od kanálu L", "1", "ž"});
+    if (kind < 82) return "wheel " + AnyControl(true)->Name() + " " + std::to_string(Range(-3, 3));
     if (kind < 87) return "resize " + std::to_string(Range(100, 2000)) + " " + std::to_string(Range(100, 1500));
     if (kind < 93) return Signal();
     return Mixer();
@@ -92,17 +94,20 @@ class Actions {
     const int v = Pick(20) == 0 ? Range(-40000, 40000) : Range(s->Min(), s->Max());
     return "position " + c->Name() + " " + std::to_string(v);
   }
+  // Mostly a button, radio button, menu item or panel; now and then any
+  // control (a list opens), and a right click now and then.
   std::string Click() {
-    TControl* c = AnyControl(true, [](TControl* c) {
+    TControl* c = Pick(4) == 0 ? AnyControl(true) : AnyControl(true, [](TControl* c) {
       return dynamic_cast<platform::TButton*>(c) || dynamic_cast<platform::TRadioButton*>(c) ||
              dynamic_cast<platform::TMenuItem*>(c) || dynamic_cast<platform::TPanel*>(c) ||
              dynamic_cast<platform::TUpDown*>(c);
     });
-    return "click " + c->Name();
+    return "click " + c->Name() + (Pick(5) == 0 ? " right" : "");
   }
   std::string Key() {
-    static const std::vector<std::string> kKeys = {"Enter", "Tab",    "Tab",      "Left", "Right", "Up",
-                                                   "Down",  "PageUp", "PageDown", "Home", "End"};
+    static const std::vector<std::string> kKeys = {
+        "Enter", "Tab",      "Tab",  "Shift+Tab", "Left",  "Right",  "Up",        "Down",
+        "PageUp", "PageDown", "Home", "End",       "Space", "Escape", "Backspace", "F4"};
     return "key " + OneOf(kKeys);
   }
   std::string Signal() {

@@ -113,8 +113,9 @@ TEST(RestSystem, AScriptDrivesTheWindowOnADisplay) {
                              "screenshot " + dir + "/shown.png\ndump " + dir + "/d.json\n";
   WriteFile(dir + "/s.txt", script);
   const std::string signals = " --signal-r=square:441:16000 --signal-l=square:882:9000";
-  const RunResult window =
-      RunProgram(dir, "--script='" + dir + "/s.txt'" + signals, "DISPLAY=" + display.Name());
+  // On the display, not on the tests' own offscreen platform.
+  const RunResult window = RunProgram(dir, "--script='" + dir + "/s.txt'" + signals,
+                                      "QT_QPA_PLATFORM=xcb DISPLAY=" + display.Name());
   ASSERT_EQ(window.status, 0) << window.err;
   const std::string shown = ReadFile(dir + "/d.json");
   WriteFile(dir + "/h.txt", std::regex_replace(script, std::regex("/d\\.json"), "/h.json"));

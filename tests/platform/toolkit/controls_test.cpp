@@ -2,6 +2,8 @@
 // description.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -86,9 +88,9 @@ TEST_F(Controls, SliderNotifiesEveryActualChangeAlsoByTheProgramAndByItsRange) {
   // A user's move outside the range is refused; a key moves by the steps.
   EXPECT_NE(s.UserPosition(21), "");
   EXPECT_EQ(s.UserPosition(5), "");
-  EXPECT_EQ(s.UserKey("PageDown"), "");
+  EXPECT_EQ(s.KeyDown(platform::Key::PageDown), platform::KeyUse::Own);
   EXPECT_EQ(s.Position(), 15);
-  EXPECT_EQ(s.UserKey("End"), "");
+  EXPECT_EQ(s.KeyDown(platform::Key::End), platform::KeyUse::Own);
   EXPECT_EQ(s.Position(), 20);
 }
 
@@ -117,9 +119,9 @@ TEST_F(Controls, SettingAListsItemNotifiesNothingAUsersChoiceClicksThenChanges) 
   EXPECT_EQ(form.log, (std::vector<std::string>{"ListClick", "ListChange"}));
   EXPECT_EQ(list().ItemIndex(), 1);
   EXPECT_NE(list().UserSelect(3), "") << "no such item";
-  EXPECT_EQ(list().UserKey("Down"), "");
+  list().KeyDown(platform::Key::Down);
   EXPECT_EQ(list().ItemIndex(), 2);
-  EXPECT_EQ(list().UserKey("Down"), "") << "past the last item nothing happens";
+  list().KeyDown(platform::Key::Down);  // past the last item nothing happens
   EXPECT_EQ(form.log.size(), 4u);
   list().SetItemIndex(7);
   EXPECT_EQ(list().ItemIndex(), -1) << "an impossible index means no selection";
@@ -153,21 +155,62 @@ TEST_F(Controls, RadioButtonsClickOnlyWhenMarkedAndClearTheirSiblings) {
   EXPECT_EQ(form.log, (std::vector<std::string>{"R2Click", "R2Click"}));
 }
 
-TEST_F(Controls, EnterGoesToTheDefaultButtonTabToTheNextControl) {
-  EXPECT_EQ(form.PressKey("Enter"), "");
-  EXPECT_EQ(form.log, (std::vector<std::string>{"OkClick"}));
-  EXPECT_EQ(form.FocusControl(&slider()), "");
-  EXPECT_EQ(form.PressKey("Tab"), "");
-  EXPECT_EQ(form.ActiveControl()->Name(), "R1");
-  EXPECT_NE(form.PressKey("Escape"), "");
+// Keys as the form's toolkit has them, one after another on the shown form:
+// where the focus goes and which handlers run.
+TEST_F(Controls, KeysMoveTheFocusAndPressAsTheFormsToolkitDoes) {
+  using platform::Key;
+  form.Show();
+  auto key = [this](Key k) { return [this, k] { form.KeyDown(k); }; };
+  auto focus = [this](const char* name) {
+    return [this, name] { form.FocusControl(form.Control(name)); };
+  };
+  auto wheel = [this](int notches) { return [this, notches] { form.WheelTurned(notches); }; };
+  struct Step {
+    std::function<void()> act;
+    std::string focus;
+    std::vector<std::string> log;
+  } steps[] = {
+      {[] {}, "List", {}},  // the first tab stop
+      {key(Key::Tab), "Slider", {}},
+      {key(Key::Tab), "R1", {}},  // the marked radio button
+      {key(Key::Tab), "Ok", {}},  // not the unmarked, the disabled or the hidden
+      {key(Key::Tab), "Arrows", {}},
+      {key(Key::Tab), "List", {}},  // round
+      {key(Key::ShiftTab), "Arrows", {}},
+      {focus("R1"), "R1", {}},
+      {key(Key::Right), "R2", {"R2Click"}},  // an arrow marks the radio button it reaches
+      {key(Key::Enter), "R2", {"OkClick"}},
+      {key(Key::Left), "R1", {"R1Click"}},
+      {key(Key::Up), "Slider", {}},
+      {key(Key::Right), "Slider", {"SliderChange"}},  // a slider's own key
+      {focus("Ok"), "Ok", {}},
+      {key(Key::Space), "Ok", {"OkClick"}},
+      {key(Key::Escape), "Ok", {}},
+      {focus("List"), "List", {}},
+      {key(Key::Enter), "List", {"OkClick"}},  // a closed list leaves Enter to the form
+      {key(Key::PageDown), "List", {"ListClick", "ListChange"}},
+      {wheel(-1), "List", {"ListClick", "ListChange"}},
+      {focus("Ok"), "Ok", {}},
+      {wheel(-1), "Ok", {}},  // the wheel steps nothing but a focused list or slider
+  };
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    form.log.clear();
+    steps[i].act();
+    ASSERT_NE(form.ActiveControl(), nullptr) << "step " << i;
+    EXPECT_EQ(form.ActiveControl()->Name(), steps[i].focus) << "step " << i;
+    EXPECT_EQ(form.log, steps[i].log) << "step " << i;
+  }
+  EXPECT_EQ(slider().Position(), 1);
+  EXPECT_EQ(list().ItemIndex(), 1) << "PageDown from no item: a page, kept to the last; the "
+                                       "wheel away from the user: the item before";
 }
 
 TEST_F(Controls, UpDownAsksBeforeEachStep) {
   auto* ud = form.Find<platform::TUpDown>("Arrows");
-  EXPECT_EQ(ud->UserKey("Up"), "");
+  ud->KeyDown(platform::Key::Up);
   EXPECT_EQ(ud->Position(), 20);
   form.allow_ = false;
-  EXPECT_EQ(ud->UserKey("Up"), "");
+  ud->KeyDown(platform::Key::Up);
   EXPECT_EQ(ud->Position(), 20);
   EXPECT_EQ(form.log, (std::vector<std::string>{"Changing", "Changing"}));
 }
