@@ -82,6 +82,10 @@ wall clock. Script commands, one a line, # starts a comment:
   signal r|l SRC            change a virtual input source
   mixer LINE CONTROL VALUE[,RIGHT]  change a virtual mixer control as another program would
   screenshot FILE.png [window]  the client area (with window: and the menu bar)
+  menu X Y                  right-click the screen at X Y of the client area: its menu
+  save-picture FILE.png     save the client area as shown (the menu's "Uložit obrázek…")
+  save-data FILE.csv        save the quarter second the screen shows ("Uložit data…")
+  record-input FILE.wav|off start or stop recording the input ("Nahrávat vstup…")
   dump FILE.json            the observable state
   close                     close the window as a user would (only dump may follow)
 A bad line stops the run with exit status 2 and SCRIPT:LINE: message on stderr.

@@ -17,6 +17,7 @@
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/messages.h"
 #include "platform/toolkit/screen_export.h"
+#include "platform/toolkit/screen_menu.h"
 #include "platform/toolkit/user_input.h"
 #include "platform/headless/json.h"
 #include "platform/printable.h"
@@ -222,6 +223,12 @@ void Runner::Execute(const std::vector<std::string>& w) {
     // The client area, or with "window" the menu bar above it as well.
     const QImage shot = ClientPicture(Form(), w.size() == 3);
     if (!shot.save(QString::fromStdString(w[1]), "PNG")) throw ScriptError{"cannot write '" + w[1] + "'"};
+  } else if (cmd == "menu") {
+    Need(w, 3, "menu X Y");
+    int x = 0, y = 0;
+    if (!ParseInt(w[1], x) || !ParseInt(w[2], y))
+      throw ScriptError{"menu: the point is two whole numbers of the client area"};
+    Act([&] { return RightClickScreen(Form(), x, y); });
   } else if (cmd == "save-picture") {
     Need(w, 2, "save-picture FILE.png");
     if (WriteResult failed = SavePicture(Form(), w[1])) throw ScriptError{failed->Text()};
@@ -296,6 +303,8 @@ std::string DumpText(TApplication& app) {
     const OpenPopup open = OpenPopupNow();
     w.Value("popup", open.list);
     w.List("menu", open.menu);
+    // The screen's own menu, while it is open.
+    w.List("contextMenu", f->Window()->Menu()->OpenEntries());
     // Paints of a window on a display; none off screen.
     const PaintStats& p = f->Window()->Client()->Stats();
     w.BeginObject("view")

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/input_filter.h"
 #include "platform/toolkit/qt_bridge.h"
+#include "platform/toolkit/screen_menu.h"
 #include "platform/toolkit/state_digest.h"
 #include "platform/toolkit/style.h"
 
@@ -165,8 +167,13 @@ QImage ClientPicture(TForm& form, bool menu_bar) {
   return what->grab().toImage();
 }
 
-FormWindow::FormWindow(TForm* form) : form_(form), client_(new ClientArea(form)) {
+FormWindow::FormWindow(TForm* form)
+    : form_(form), client_(new ClientArea(form)), menu_(new ScreenMenu(form, this)) {
   setCentralWidget(client_);
+}
+
+void ClientArea::contextMenuEvent(QContextMenuEvent* e) {
+  static_cast<FormWindow*>(window())->Menu()->Popup(e->globalPos());
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {

@@ -35,6 +35,8 @@ class ClientArea final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  // A right click where no control lies: the screen's own menu.
+  void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   TForm* form_;
@@ -50,11 +52,14 @@ class ClientArea final : public QWidget {
 // bar above it too.
 QImage ClientPicture(TForm& form, bool menu_bar = false);
 
+class ScreenMenu;
+
 class FormWindow final : public QMainWindow {
  public:
   explicit FormWindow(TForm* form);
   ClientArea* Client() const { return client_; }
   TForm* Form() const { return form_; }
+  ScreenMenu* Menu() const { return menu_; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -63,6 +68,7 @@ class FormWindow final : public QMainWindow {
  private:
   TForm* form_;
   ClientArea* client_;
+  ScreenMenu* menu_;
 };
 
 }  // namespace platform

@@ -62,7 +62,31 @@ void SendKey(QWindow* handle, int qt_key, Qt::KeyboardModifiers modifiers, const
   QCoreApplication::sendEvent(handle, &release);
 }
 
+// A press and a release of a mouse button at a point of the window.
+void Click(QWindow* handle, const FormWindow& window, QPoint at, Qt::MouseButton button) {
+  const QPointF local(at), global(window.mapToGlobal(at));
+  QMouseEvent press(QEvent::MouseButtonPress, local, local, global, button, button, Qt::NoModifier);
+  QCoreApplication::sendEvent(handle, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, local, global, button, Qt::NoButton,
+                      Qt::NoModifier);
+  QCoreApplication::sendEvent(handle, &release);
+}
+
 }  // namespace
+
+std::string RightClickScreen(TForm& form, int x, int y) {
+  ClientArea* client = form.Window()->Client();
+  const std::string point = std::to_string(x) + " " + std::to_string(y);
+  if (!client->rect().contains(x, y))
+    return "the point " + point + " lies outside the client area (" +
+           std::to_string(client->width()) + " x " + std::to_string(client->height()) + ")";
+  if (const TControl* c = ControlOfWidget(client->childAt(x, y)))
+    return "the point " + point + " lies on " + c->Name() + ", which has no menu";
+  QWindow* handle = Handle(form);
+  if (!handle) return "the window is not shown";
+  Click(handle, *form.Window(), client->mapTo(form.Window(), QPoint(x, y)), Qt::RightButton);
+  return {};
+}
 
 std::string ClickControl(TForm& form, TControl& c, bool right) {
   if (auto e = Unreachable(c, true); !e.empty()) return e;
@@ -72,13 +96,7 @@ std::string ClickControl(TForm& form, TControl& c, bool right) {
   if (auto e = PointOn(form, c, at); !e.empty()) return e;
   QWindow* handle = Handle(form);
   if (!handle) return "the window is not shown";
-  const QPointF local(at), global(form.Window()->mapToGlobal(at));
-  const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
-  QMouseEvent press(QEvent::MouseButtonPress, local, local, global, button, button, Qt::NoModifier);
-  QCoreApplication::sendEvent(handle, &press);
-  QMouseEvent release(QEvent::MouseButtonRelease, local, local, global, button, Qt::NoButton,
-                      Qt::NoModifier);
-  QCoreApplication::sendEvent(handle, &release);
+  Click(handle, *form.Window(), at, right ? Qt::RightButton : Qt::LeftButton);
   return {};
 }
 

@@ -18,6 +18,9 @@ class TForm;
 // other control covers; a menu item is chosen (a right click on it does
 // nothing).
 std::string ClickControl(TForm& form, TControl& c, bool right);
+// A right click at a point of the client area (its own pixels): where no
+// control lies the screen's menu opens.
+std::string RightClickScreen(TForm& form, int x, int y);
 // A key by its script name, pressed and released.
 std::string PressKey(TForm& form, std::string_view name);
 // Typed text (UTF-8), a key for each character.
