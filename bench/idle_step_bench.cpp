@@ -19,10 +19,10 @@
 
 #include "instrument/Form1.h"
 #include "instrument/sine_samples.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/timebase.h"
 #include "platform/card/virtual/virtual_card.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/fonts.h"
 

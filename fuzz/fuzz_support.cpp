@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/base/messages.h"
+#include "platform/base/timebase.h"
 #include "platform/card/virtual/virtual_card.h"
-#include "platform/headless/timebase.h"
 #include "platform/toolkit/fonts.h"
-#include "platform/toolkit/messages.h"
 
 namespace fuzz {
 

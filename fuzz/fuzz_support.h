@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "instrument/Form1.h"
-#include "platform/options.h"
+#include "platform/base/platform_options.h"
 #include "platform/toolkit/application.h"
 
 namespace fuzz {

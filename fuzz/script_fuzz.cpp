@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/base/messages.h"
+#include "platform/base/printable.h"
 #include "platform/headless/headless.h"
-#include "tests/support/captured_stderr.h"
 #include "platform/mm/memory.h"
-#include "platform/printable.h"
-#include "platform/toolkit/messages.h"
+#include "tests/support/captured_stderr.h"
 
 namespace {
 

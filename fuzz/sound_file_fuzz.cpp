@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/base/printable.h"
 #include "platform/card/virtual/sound_file.h"
-#include "platform/printable.h"
 
 namespace {
 

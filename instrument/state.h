@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sanitized.h"
+#include "platform/base/sanitized.h"
 
 namespace osciloskop {
 
@@ -23,7 +23,7 @@ using RangeLatches = std::array<std::int32_t, RangeFlagCount>;
 
 // In the sanitizer builds a poisoned gap follows each array, so a read or
 // write past its end is reported even though the next array follows at once
-// (platform/sanitized.h); elsewhere the gaps are empty.
+// (platform/base/sanitized.h); elsewhere the gaps are empty.
 #define OSCILOSKOP_GAP(n) [[no_unique_address]] platform::ArrayGuard Gap##n
 
 struct InstrumentState {

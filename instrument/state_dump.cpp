@@ -4,7 +4,7 @@
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
 #include "mixer/MixerDump.h"
-#include "platform/headless/json.h"
+#include "platform/base/json.h"
 
 namespace osciloskop {
 

@@ -3,6 +3,6 @@
 // the whole tree with its values, the well-known lines and how many
 // notifications and events it has handled.
 #include "mixer/AudioMixer.h"
-#include "platform/headless/json.h"
+#include "platform/base/json.h"
 
 void DumpMixer(const TAudioMixer& Mixer, platform::JsonWriter& w);

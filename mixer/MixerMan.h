@@ -6,7 +6,7 @@
 // the queue after a close finds a window that ignores it.
 #include <memory>
 
-#include "platform/toolkit/messages.h"
+#include "platform/base/messages.h"
 
 class TAudioMixer;
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/card/cards.h"
+
 namespace platform {
 
 namespace {
@@ -106,10 +108,7 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
     if (a == "--headless") {
       out.headless = true;
     } else if (StartsWith(a, "--card=", v)) {
-      if (v != "virtual" && v != "alsa" && v.rfind("alsa:", 0) != 0) {
-        error = "unknown card '" + v + "' (use --card=virtual or --card=alsa[:DEVICE])";
-        return false;
-      }
+      if (error = CheckCardOption(v); !error.empty()) return false;
       out.card = v;
     } else if (StartsWith(a, "--signal-r=", v)) {
       out.signal_r = v;

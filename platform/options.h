@@ -3,23 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+#include "platform/base/platform_options.h"
 
-struct PlatformOptions {
-  std::string card = "virtual";  // "virtual" or "alsa[:DEVICE]"
-  std::string signal_r = "silence";
-  std::string signal_l = "silence";
-  std::string output_wav;
-  std::string record_input;  // --record-input=FILE.wav
-  bool headless = false;
-  std::string script;
-  int idle_quantum_ms = 1;
-  bool busy_idle = false;  // idle steps back to back, also those that change nothing
-  std::string mixer_fault;  // "", "none", "fail-caps" or "fail-open" (virtual card)
-  bool list_cards = false;
-  bool help = false;     // --help: print HelpText() and exit
-  bool version = false;  // --version: print VersionText() and exit
-};
+namespace platform {
 
 // Parses argv[1..]; on a bad option returns false with a message in `error`.
 // With --help or --version the other options are not checked.

@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/card_setup.h"
-#include "platform/headless/timebase.h"
+#include "platform/base/printable.h"
+#include "platform/base/timebase.h"
+#include "platform/card/cards.h"
+#include "platform/headless/headless.h"
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/close_signals.h"
 #include "platform/toolkit/fonts.h"
-#include "platform/printable.h"
 
 namespace platform {
 
@@ -38,7 +39,8 @@ void EnsureRuntimeDir() {
 // hints) are not the instrument's messages; they are shown only on request.
 void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
   static const bool verbose = std::getenv("OSCILOSKOP_QT_DEBUG") != nullptr;
-  if (verbose || type == QtFatalMsg) std::fprintf(stderr, "qt: %s\n", msg.toLocal8Bit().constData());
+  if (verbose || type == QtFatalMsg)
+    std::fprintf(stderr, "qt: %s\n", msg.toLocal8Bit().constData());
 }
 
 bool HaveDisplay() {
@@ -108,6 +110,8 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   int status = 0;
   {
     TApplication app(options);
+    if (!options.script.empty())
+      app.SetLoop([&options](TApplication& a) { return RunScript(a, options.script); });
     try {
       status = body();
     } catch (const std::exception& e) {

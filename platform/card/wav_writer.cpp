@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/base/printable.h"
 #include "platform/card/pcm_samples.h"
-#include "platform/printable.h"
 
 namespace platform {
 

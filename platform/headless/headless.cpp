@@ -11,37 +11,21 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
+#include "platform/base/json.h"
+#include "platform/base/messages.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/printable.h"
+#include "platform/base/timebase.h"
+#include "platform/card/cards.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
-#include "platform/toolkit/messages.h"
 #include "platform/toolkit/screen_export.h"
 #include "platform/toolkit/screen_menu.h"
 #include "platform/toolkit/user_input.h"
-#include "platform/headless/json.h"
-#include "platform/printable.h"
 
 namespace platform {
 
 namespace {
-
-std::vector<std::pair<std::string, std::function<void(JsonWriter&)>>>& Sections() {
-  static std::vector<std::pair<std::string, std::function<void(JsonWriter&)>>> s;
-  return s;
-}
-
-std::function<std::string(char, const std::string&)>& SignalHandler() {
-  static std::function<std::string(char, const std::string&)> h;
-  return h;
-}
-
-using MixerHandler =
-    std::function<std::string(const std::string&, const std::string&, const std::string&)>;
-MixerHandler& TheMixerHandler() {
-  static MixerHandler h;
-  return h;
-}
 
 struct ScriptError {
   std::string message;
@@ -207,13 +191,12 @@ void Runner::Execute(const std::vector<std::string>& w) {
     });
   } else if (cmd == "signal") {
     Need(w, 3, "signal r|l SOURCE");
-    if (w[1] != "r" && w[1] != "l") throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
-    if (!SignalHandler()) throw ScriptError{"signal: this card has no signal inputs"};
-    Check(SignalHandler()(w[1][0], w[2]));
+    if (w[1] != "r" && w[1] != "l")
+      throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
+    Check(TheCard().SetSignal(w[1][0], w[2]));
   } else if (cmd == "mixer") {
     Need(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
-    if (!TheMixerHandler()) throw ScriptError{"mixer: this card's mixer cannot be changed from here"};
-    Check(TheMixerHandler()(w[1], w[2], w[3]));
+    Check(TheCard().ChangeMixer(w[1], w[2], w[3]));
     Settle();
   } else if (cmd == "screenshot") {
     if (w.size() != 2 && !(w.size() == 3 && w[2] == "window"))
@@ -260,21 +243,6 @@ void RunFor(TApplication& app, double seconds, int quantum_ms) {
   AdvanceFor(app, static_cast<Nanos>(std::llround(seconds * 1e9)), Nanos{quantum_ms} * 1'000'000);
 }
 
-void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer) {
-  for (auto& s : Sections())
-    if (s.first == name) {
-      s.second = std::move(writer);
-      return;
-    }
-  Sections().emplace_back(std::move(name), std::move(writer));
-}
-
-void SetSignalHandler(std::function<std::string(char, const std::string&)> handler) {
-  SignalHandler() = std::move(handler);
-}
-
-void SetMixerHandler(MixerHandler handler) { TheMixerHandler() = std::move(handler); }
-
 std::string DumpText(TApplication& app) {
   JsonWriter w;
   w.BeginObject();
@@ -316,11 +284,12 @@ std::string DumpText(TApplication& app) {
     w.Value("windows", LiveWindowCount());
     f->DumpState(w);
   }
-  for (auto& [name, writer] : Sections()) {
-    w.BeginObject(name);
-    writer(w);
-    w.EndObject();
-  }
+  w.BeginObject("card");
+  TheCard().DumpCard(w);
+  w.EndObject();
+  w.BeginObject("volumes");
+  TheCard().DumpVolumes(w);
+  w.EndObject();
   w.List("errors", app.Errors());
   w.EndObject();
   return w.Text();

@@ -1,7 +1,6 @@
 #pragma once
 // The headless script runner: drives the application on the virtual clock
 // from a script of user actions, dumps and screenshots.
-#include <functional>
 #include <string>
 
 namespace platform {
@@ -16,19 +15,6 @@ int RunScript(TApplication& app, const std::string& path);
 // leaves Done false costs `quantum_ms`; otherwise time jumps to the next
 // device event. The virtual clock must be in use.
 void RunFor(TApplication& app, double seconds, int quantum_ms = 1);
-
-// Parts of the dump that other layers own (the card, the volumes).
-void AddDumpSection(std::string name, std::function<void(JsonWriter&)> writer);
-
-// The `signal` command's target; returns an error text or empty.
-void SetSignalHandler(std::function<std::string(char side, const std::string& source)> handler);
-
-// The `mixer` command's target: changes a mixer control from outside;
-// returns an error text or empty.
-void SetMixerHandler(
-    std::function<std::string(const std::string& line, const std::string& control,
-                              const std::string& value)>
-        handler);
 
 // The whole dump of the running application, as `dump` writes it.
 std::string DumpText(TApplication& app);

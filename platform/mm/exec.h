@@ -1,6 +1,6 @@
 #pragma once
 // Starting an outside program by name, searched on PATH.
-#include "platform/mm/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // Returns a value above 31 when the program was started, 2 when it was not
 // found; the caller may ignore it.

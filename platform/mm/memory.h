@@ -6,7 +6,7 @@
 // without asking for it is caught.
 #include <cstddef>
 
-#include "platform/mm/wintypes.h"
+#include "platform/base/wintypes.h"
 
 struct HGLOBAL__;
 using HGLOBAL = HGLOBAL__*;

@@ -37,8 +37,8 @@ class MixerBackend {
   virtual MMRESULT ControlValues(UINT device, MIXERCONTROLDETAILS& details) = 0;
 };
 
-// The backend the mixer calls go to: the one set here, or the virtual
-// card's mixer when none is set (nullptr restores it). Not owned.
+// The backend the mixer calls go to: the one a card installs here (not
+// owned), or with none (nullptr) a backend without devices.
 void SetMixerBackend(MixerBackend* backend);
 MixerBackend& ActiveMixerBackend();
 

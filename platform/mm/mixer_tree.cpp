@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/toolkit/messages.h"
+#include "platform/base/messages.h"
 
 namespace platform {
 

@@ -3,10 +3,10 @@
 // codes and their texts, the format and header records, the notification
 // messages and the waveIn*/waveOut* calls. The calls check what the system
 // checks (handles, header state, flags, formats) and hand the rest to the
-// wave backend chosen at start-up (the virtual card unless told otherwise).
+// wave backend the card in use installs.
 #include <cstddef>
 
-#include "platform/mm/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using MMRESULT = UINT;
 
@@ -88,8 +88,8 @@ using LPHWAVEIN = HWAVEIN*;
 using LPHWAVEOUT = HWAVEOUT*;
 
 UINT waveInGetNumDevs();
-MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx,
-                    DWORD_PTR dwCallback, DWORD_PTR dwInstance, DWORD fdwOpen);
+MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
+                    DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh);
 MMRESULT waveInUnprepareHeader(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh);
 MMRESULT waveInAddBuffer(HWAVEIN hwi, LPWAVEHDR pwh, UINT cbwh);

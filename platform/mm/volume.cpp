@@ -4,61 +4,21 @@ namespace platform {
 
 namespace {
 
-constexpr int kDevices = kLastAuxDevice + 1;
-
-class VirtualVolumes final : public VolumeBackend {
+// Before a card is installed there is no volume to read or set.
+class NoVolumes final : public VolumeBackend {
  public:
-  VirtualVolumes() { Reset(); }
-  MMRESULT Get(int device, DWORD* volume) override {
-    if (device < 0 || device >= kDevices) return MMSYSERR_BADDEVICEID;
-    if (volume == nullptr) return MMSYSERR_INVALPARAM;
-    *volume = values_[device];
-    return MMSYSERR_NOERROR;
-  }
-  MMRESULT Set(int device, DWORD volume) override {
-    if (device < 0 || device >= kDevices) return MMSYSERR_BADDEVICEID;
-    values_[device] = volume;
-    return MMSYSERR_NOERROR;
-  }
-  void Reset() {
-    for (int d = 0; d < kDevices; ++d) values_[d] = InitialVirtualVolume(d);
-  }
-
- private:
-  DWORD values_[kDevices];
+  MMRESULT Get(int, DWORD*) override { return MMSYSERR_NODRIVER; }
+  MMRESULT Set(int, DWORD) override { return MMSYSERR_NODRIVER; }
 };
 
-VirtualVolumes& Virtual() {
-  static VirtualVolumes volumes;
-  return volumes;
-}
-
+NoVolumes none;
 VolumeBackend* chosen = nullptr;
 
-VolumeBackend& Active() { return chosen ? *chosen : Virtual(); }
+VolumeBackend& Active() { return chosen ? *chosen : none; }
 
 }  // namespace
 
 void SetVolumeBackend(VolumeBackend* backend) { chosen = backend; }
-
-DWORD InitialVirtualVolume(int device) {
-  // Wave output: right 0xC000, left 0xB000; aux n: right 0x4000 + n * 0x1000,
-  // left 0x1000 lower.
-  if (device == 0) return 0xC000B000u;
-  const DWORD right = 0x4000u + 0x1000u * static_cast<DWORD>(device);
-  const DWORD left = 0x3000u + 0x1000u * static_cast<DWORD>(device);
-  return (right << 16) | left;
-}
-
-DWORD VirtualVolume(int device) {
-  DWORD v = 0;
-  Virtual().Get(device, &v);
-  return v;
-}
-
-void SetVirtualVolume(int device, DWORD volume) { Virtual().Set(device, volume); }
-
-void ResetVirtualVolumes() { Virtual().Reset(); }
 
 }  // namespace platform
 

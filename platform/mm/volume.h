@@ -1,10 +1,8 @@
 #pragma once
 // Playback volumes: the wave output (device 0) and the auxiliary devices 1
 // to 5. A volume is a DWORD with the left channel in the low word and the
-// right channel in the high word. The calls go to a volume backend chosen
-// at start-up; the default is the virtual card's, whose devices start with
-// distinct values (and distinct left and right words), so a restore that
-// mixes devices or channels up shows.
+// right channel in the high word. The calls go to the volume backend a card
+// installs; before one is installed there is no volume.
 #include "platform/mm/mmsystem.h"
 
 MMRESULT waveOutGetVolume(HWAVEOUT hwo, DWORD* pdwVolume);
@@ -25,13 +23,7 @@ class VolumeBackend {
   virtual MMRESULT Set(int device, DWORD volume) = 0;
 };
 
-// Not owned; nullptr restores the virtual card's volumes.
+// Not owned; nullptr: none.
 void SetVolumeBackend(VolumeBackend* backend);
-
-// The virtual card's volumes (device 0 wave output, 1..5 auxiliary).
-DWORD VirtualVolume(int device);
-void SetVirtualVolume(int device, DWORD volume);
-DWORD InitialVirtualVolume(int device);
-void ResetVirtualVolumes();
 
 }  // namespace platform

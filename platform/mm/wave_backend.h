@@ -37,8 +37,8 @@ class WaveBackend {
   virtual bool Lost(WaveDir) const { return false; }
 };
 
-// The backend the wave calls go to: the one set here, or the virtual card
-// when none is set (nullptr restores the virtual card). Not owned.
+// The backend the wave calls go to: the one a card installs here (not
+// owned), or with none (nullptr) a backend without devices.
 void SetWaveBackend(WaveBackend* backend);
 WaveBackend& ActiveWaveBackend();
 

@@ -10,13 +10,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/headless/headless.h"
-#include "platform/headless/timebase.h"
+#include "platform/base/messages.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/timebase.h"
 #include "platform/mm/device_changes.h"
 #include "platform/mm/wave_backend.h"
-#include "platform/options.h"
 #include "platform/toolkit/form_window.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 
@@ -143,7 +142,7 @@ void TApplication::RunUntil(std::optional<Nanos> until) {
 }
 
 int TApplication::Run() {
-  if (!options_->script.empty()) return RunScript(*this, options_->script);
+  if (loop_) return loop_(*this);
   RunUntil(std::nullopt);
   return 0;
 }

@@ -46,9 +46,10 @@ class TApplication final : public TComponent {
     InitForm(f, f->StoredForm());
   }
 
-  // The message loop, until the main form closes (or, with a script, the
-  // script's end). Returns the exit status.
+  // The message loop, until the main form closes; or the loop the program
+  // frame put in its place (the script runner). Returns the exit status.
   int Run();
+  void SetLoop(std::function<int(TApplication&)> loop) { loop_ = std::move(loop); }
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
 
@@ -90,6 +91,7 @@ class TApplication final : public TComponent {
   std::unique_ptr<PlatformOptions> options_;
   TForm* main_form_ = nullptr;
   bool terminated_ = false;
+  std::function<int(TApplication&)> loop_;
   std::vector<std::string> errors_;
 
   struct Region {

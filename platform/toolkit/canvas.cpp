@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "platform/sanitized.h"
+#include "platform/base/sanitized.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/state_digest.h"
 

@@ -24,7 +24,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/headless/json.h"
+#include "platform/base/json.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form.h"
 #include "platform/toolkit/form_window.h"

@@ -10,11 +10,11 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
-#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/headless/json.h"
+#include "platform/base/json.h"
+#include "platform/base/timebase.h"
 #include "platform/toolkit/fonts.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/input_filter.h"
@@ -112,12 +112,6 @@ TControl* ControlOfWidget(const QWidget* w) {
 }
 
 QWidget* ClientWidgetOf(TForm* form) { return form->Window()->Client(); }
-
-std::int64_t SteadyNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // ---- window ----------------------------------------------------------------
 

@@ -31,7 +31,5 @@ Key KeyOf(const QKeyEvent& e);
 // The key, modifiers and typed text a script's key name sends.
 bool QtKeyNamed(std::string_view name, int& qt_key, Qt::KeyboardModifiers& modifiers,
                 QString& text);
-// The steady clock in nanoseconds, as the message queue stamps arrivals.
-std::int64_t SteadyNanos();
 
 }  // namespace platform

@@ -14,7 +14,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/printable.h"
+#include "platform/base/printable.h"
+#include "platform/card/cards.h"
 #include "platform/toolkit/form.h"
 #include "platform/toolkit/form_window.h"
 
@@ -50,11 +51,6 @@ std::string Trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-InputRecording& Recording() {
-  static InputRecording recording;
-  return recording;
 }
 
 }  // namespace
@@ -122,17 +118,14 @@ WriteResult SaveData(const TForm& form, const std::string& path) {
   return WriteWholeFile(path, csv.data(), csv.size());
 }
 
-void SetInputRecording(InputRecording recording) { Recording() = std::move(recording); }
-
 WriteResult StartInputRecording(const std::string& path) {
-  if (!Recording().start) return WriteFailure{path, 0, "this card cannot record"};
   // A file that cannot be opened is refused with the system's reason, and
   // a recording under way goes on; one that can replaces it.
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) return Failure(path, errno);
   close(fd);
   StopInputRecording();
-  std::string why = Recording().start(path);
+  std::string why = TheCard().StartRecording(path);
   if (why.empty()) return std::nullopt;
   // The writer names the file itself: its reason is what is kept.
   const std::string named = "cannot write '" + PrintableText(path) + "': ";
@@ -140,10 +133,8 @@ WriteResult StartInputRecording(const std::string& path) {
   return WriteFailure{path, 0, why};
 }
 
-void StopInputRecording() {
-  if (Recording().stop) Recording().stop();
-}
+void StopInputRecording() { TheCard().StopRecording(); }
 
-bool InputRecordingActive() { return Recording().active && Recording().active(); }
+bool InputRecordingActive() { return TheCard().Recording(); }
 
 }  // namespace platform

@@ -4,7 +4,6 @@
 // shows as CSV, and the card's input recorded into a WAV file as
 // --record-input does. A file that cannot be written is named with the
 // reason, never half written in silence.
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,15 +31,8 @@ WriteResult SaveData(const TForm& form, const std::string& path);
 // sample of R (the card's left input) and of L, as plain integers.
 std::string ShownDataCsv(const TForm& form, const std::string& when);
 
-// Recording the input from the window: the card in use sets these up.
-struct InputRecording {
-  std::function<std::string(const std::string& path)> start;  // empty, or why not
-  std::function<void()> stop;
-  std::function<bool()> active;
-};
-void SetInputRecording(InputRecording recording);
-// A file that can be written replaces a recording under way; one that
-// cannot leaves it going.
+// Recording the input from the window, on the card in use. A file that can be written replaces a
+// recording under way; one that cannot leaves it going.
 WriteResult StartInputRecording(const std::string& path);
 void StopInputRecording();
 bool InputRecordingActive();

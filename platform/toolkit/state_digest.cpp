@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/sanitized.h"
+#include "platform/base/sanitized.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -45,8 +45,8 @@ void StateDigest::AddBytes(const void* p, std::size_t n) {
   const char* at = static_cast<const char*>(p);
   const char* end = at + n;
   while (at < end) {
-    const char* bad = static_cast<const char*>(__asan_region_is_poisoned(const_cast<char*>(at),
-                                                                          end - at));
+    const char* bad =
+        static_cast<const char*>(__asan_region_is_poisoned(const_cast<char*>(at), end - at));
     const char* clean_end = bad ? bad : end;
     XXH3_128bits_update(&state_->xxh, at, clean_end - at);
     at = clean_end;

@@ -2,8 +2,8 @@
 // A control with a window handle of its own. Without a widget it is a hidden
 // child window that only receives messages (the streams' callback windows);
 // the visible controls of the toolkit derive from it and add a widget.
+#include "platform/base/messages.h"
 #include "platform/toolkit/classes.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 

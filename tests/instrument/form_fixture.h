@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "instrument/Form1.h"
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
-#include "platform/toolkit/application.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/timebase.h"
+#include "platform/card/virtual/virtual_card.h"
 #include "platform/headless/headless.h"
 #include "platform/mm/volume.h"
-#include "platform/card/virtual/virtual_card.h"
+#include "platform/toolkit/application.h"
 
 namespace osciloskop::testing {
 

@@ -1,5 +1,5 @@
 // Outside text made printable: valid UTF-8 kept, everything else escaped.
-#include "platform/printable.h"
+#include "platform/base/printable.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 // starts from a fresh virtual card; times are relative to its creation.
 #include <vector>
 
-#include "platform/headless/timebase.h"
+#include "platform/base/timebase.h"
+#include "platform/card/virtual/virtual_card.h"
 #include "platform/mm/memory.h"
 #include "platform/toolkit/wincontrol.h"
-#include "platform/card/virtual/virtual_card.h"
 
 namespace wavetest {
 

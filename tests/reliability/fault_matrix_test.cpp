@@ -13,11 +13,11 @@
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "mixer/AudioMixer.h"
+#include "platform/base/messages.h"
 #include "platform/card/virtual/virtual_card.h"
 #include "platform/card/virtual/virtual_mixer.h"
 #include "platform/mm/memory.h"
 #include "platform/mm/volume.h"
-#include "platform/toolkit/messages.h"
 #include "tests/reliability/session.h"
 
 namespace reliability {

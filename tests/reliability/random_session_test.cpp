@@ -23,10 +23,10 @@
 
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
+#include "platform/base/messages.h"
 #include "platform/card/virtual/virtual_card.h"
 #include "platform/mm/memory.h"
 #include "platform/mm/volume.h"
-#include "platform/toolkit/messages.h"
 #include "tests/reliability/session.h"
 #include "tests/support/readout_formats.h"
 

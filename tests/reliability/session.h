@@ -14,13 +14,13 @@
 #include <string>
 
 #include "instrument/Form1.h"
+#include "platform/base/messages.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/timebase.h"
+#include "platform/card/cards.h"
 #include "platform/card/virtual/virtual_card.h"
-#include "platform/card_setup.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
 #include "platform/toolkit/application.h"
-#include "platform/toolkit/messages.h"
 #include "tests/support/captured_stderr.h"
 
 namespace reliability {

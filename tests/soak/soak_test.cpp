@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sanitized.h"
+#include "platform/base/sanitized.h"
 #include "system/json_read.h"
 #include "system/program_run.h"
 

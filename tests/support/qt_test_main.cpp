@@ -1,5 +1,6 @@
 // Test main: Qt on its offscreen platform with a private runtime directory
-// and the interface font loaded, as a headless run of the program has them.
+// the interface font loaded and the virtual card installed, as a headless
+// run of the program has them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/card/virtual/virtual_card.h"
 #include "platform/toolkit/fonts.h"
 
 namespace {
@@ -33,6 +35,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", e.c_str());
     return 1;
   }
+  // The card a program without --card has.
+  platform::ResetVirtualCard();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

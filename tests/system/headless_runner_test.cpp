@@ -5,7 +5,7 @@
 #include <cmath>
 #include <regex>
 
-#include "platform/printable.h"
+#include "platform/base/printable.h"
 #include "system/program_run.h"
 
 namespace systemtest {

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/base/messages.h"
 #include "platform/card/input_recorder.h"
 #include "platform/mm/device_changes.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/base/messages.h"
 #include "platform/mm/device_changes.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 
@@ -88,10 +88,9 @@ MMRESULT AlsaWaveBackend::Open(WaveDir dir, UINT, const WAVEFORMATEX& format, HW
   if (device && !SameFormat(device->Format(), format)) StopDevice(device);
   if (!device) {
     try {
-      device = std::make_unique<AlsaPcmDevice>(device_, dir, format, counters_[i],
-                                               [this](const std::string& t, AlsaPcmDevice::Tell k) {
-                                                 Tell(t, k);
-                                               });
+      device = std::make_unique<AlsaPcmDevice>(
+          device_, dir, format, counters_[i],
+          [this](const std::string& t, AlsaPcmDevice::Tell k) { Tell(t, k); });
     } catch (const std::exception&) {
       return MMSYSERR_NOMEM;
     }

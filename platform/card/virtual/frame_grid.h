@@ -4,7 +4,7 @@
 // overflow for long runs.
 #include <cstdint>
 
-#include "platform/headless/timebase.h"
+#include "platform/base/timebase.h"
 
 namespace platform {
 

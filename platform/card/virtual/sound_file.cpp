@@ -11,9 +11,9 @@
 #include <limits>
 #include <memory>
 
+#include "platform/base/printable.h"
 #include "platform/card/unique_fd.h"
 #include "platform/card/virtual/rate_converter.h"
-#include "platform/printable.h"
 
 namespace platform {
 

@@ -7,7 +7,7 @@
 //
 // A missing, unreadable, broken or unknown file is refused with a message
 // such as "sound file 'x.flac': libsndfile: ..." naming the file (escaped
-// as printable text, platform/printable.h) and the reason, libsndfile's own
+// as printable text, platform/base/printable.h) and the reason, libsndfile's own
 // where it gives one. So are a sound longer than an hour, a file larger than
 // 1 GiB, and a pipe that does not end within that: a sound is held in memory
 // whole.

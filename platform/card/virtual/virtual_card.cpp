@@ -1,12 +1,15 @@
 #include "platform/card/virtual/virtual_card.h"
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 
+#include "platform/base/json.h"
+#include "platform/base/platform_options.h"
 #include "platform/card/virtual/frame_grid.h"
-#include "platform/card/virtual/virtual_mixer.h"
 #include "platform/mm/device_changes.h"
-#include "platform/mm/volume.h"
+#include "platform/mm/mixer.h"
+#include "platform/mm/mixer_backend.h"
 
 namespace platform {
 
@@ -168,6 +171,72 @@ std::string VirtualCard::RecordInput(const std::string& path) {
   return {};
 }
 
+std::string VirtualCard::SetUp(const PlatformOptions& options) {
+  if (auto e = SetInputSource('r', options.signal_r); !e.empty()) return "--signal-r: " + e;
+  if (auto e = SetInputSource('l', options.signal_l); !e.empty()) return "--signal-l: " + e;
+  if (!options.output_wav.empty())
+    if (auto e = CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
+  if (!options.record_input.empty())
+    if (auto e = RecordInput(options.record_input); !e.empty()) return "--record-input: " + e;
+  if (!options.mixer_fault.empty())
+    if (auto e = mixer_.SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
+  return {};
+}
+
+void VirtualCard::Install() {
+  SetWaveBackend(this);
+  SetVolumeBackend(&volumes_);
+  SetMixerBackend(&mixer_);
+}
+
+void VirtualCard::Finish() {
+  StopCapture();
+  StopRecording();
+}
+
+void VirtualCard::List(const PlatformOptions& options) {
+  if (!options.mixer_fault.empty()) mixer_.SetMode(options.mixer_fault);
+  std::printf("pcm out 0: virtual card output\npcm in 0: virtual card input\n");
+  for (UINT id = 0; id < mixer_.DeviceCount(); ++id) {
+    MIXERCAPSA caps{};
+    if (mixer_.Caps(id, caps) == MMSYSERR_NOERROR)
+      std::printf("mixer %u: %s\n", id, caps.szPname);
+    else
+      std::printf("mixer %u: (capabilities cannot be read)\n", id);
+  }
+}
+
+void VirtualCard::DumpCard(JsonWriter& w) {
+  w.Value("name", "virtual");
+  w.Value("outputFramesPlayed", OutputFramesPlayed());
+  w.Value("inputRunsStarted", InputRunsStarted());
+  w.Value("inputBuffersRecorded", InputBuffersRecorded());
+  w.Value("signalR", InputSourceText('r'));
+  w.Value("signalL", InputSourceText('l'));
+  if (!RecordingPath().empty())
+    w.Value("framesRecorded", static_cast<std::int64_t>(FramesRecorded()));
+}
+
+void VirtualCard::DumpVolumes(JsonWriter& w) {
+  DWORD v = 0;
+  volumes_.Get(0, &v);
+  w.Value("waveOut", static_cast<std::int64_t>(v));
+  for (int d = 1; d <= 5; ++d) {
+    volumes_.Get(d, &v);
+    w.Value("aux" + std::to_string(d), static_cast<std::int64_t>(v));
+  }
+}
+
+std::string VirtualCard::SetSignal(char side, const std::string& source) {
+  return SetInputSource(side, source);
+}
+
+std::string VirtualCard::ChangeMixer(const std::string& line, const std::string& control,
+                                     const std::string& value) {
+  const std::string e = mixer_.SetControlText(line, control, value);
+  return e.empty() ? e : "mixer: " + e;
+}
+
 void VirtualCard::StopRecording() {
   if (!recorder_.IsOpen()) return;
   in_.RecordUpTo(FrameAt(DeviceClock().Now(), InputRecorder::kRate));
@@ -234,17 +303,24 @@ VirtualCard& TheVirtualCard() {
   return *card;
 }
 
+VirtualMixer& TheVirtualMixer() { return TheVirtualCard().Mixer(); }
+
 void ResetVirtualCard() {
+  // Out of mm before it goes: nothing may reach the old card's backends.
+  SetWaveBackend(nullptr);
+  SetVolumeBackend(nullptr);
+  SetMixerBackend(nullptr);
   CardSlot().reset();
   CardSlot() = std::make_unique<VirtualCard>();
-  ResetVirtualVolumes();
-  ResetVirtualMixer();
+  CardSlot()->Install();
 }
 
 std::string SetInputSource(char side, const std::string& source) {
   return TheVirtualCard().SetInputSource(side, source);
 }
 std::string InputSourceText(char side) { return TheVirtualCard().InputSourceText(side); }
-std::string CaptureOutputToWav(const std::string& path) { return TheVirtualCard().CaptureOutput(path); }
+std::string CaptureOutputToWav(const std::string& path) {
+  return TheVirtualCard().CaptureOutput(path);
+}
 
 }  // namespace platform

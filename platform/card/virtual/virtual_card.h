@@ -1,7 +1,9 @@
 #pragma once
 // The built-in virtual sound card: one wave output and one wave input
 // device, run on the device clock and scheduler (virtual time in headless
-// runs, real time otherwise; never a thread of its own).
+// runs, real time otherwise; never a thread of its own), its playback
+// volumes and its mixer. It is a card as card.h has one: the skeleton to
+// copy for a new card (see this folder's README).
 //
 // Inputs: the card's left input (first sample of a frame, the instrument's
 // channel R) takes the source of side 'r', its right input (second sample,
@@ -19,20 +21,40 @@
 #include <memory>
 #include <string>
 
+#include "platform/card/card.h"
 #include "platform/card/input_recorder.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
 #include "platform/card/virtual/virtual_in_device.h"
+#include "platform/card/virtual/virtual_mixer.h"
 #include "platform/card/virtual/virtual_out_device.h"
+#include "platform/card/virtual/virtual_volumes.h"
 #include "platform/card/wav_writer.h"
 #include "platform/mm/wave_backend.h"
 
 namespace platform {
 
-class VirtualCard final : public WaveBackend {
+class VirtualCard final : public Card, public WaveBackend {
  public:
   VirtualCard();
   ~VirtualCard() override;
+
+  // Card: --signal-r, --signal-l, --output-wav, --record-input, --mixer.
+  std::string SetUp(const PlatformOptions& options) override;
+  void Install() override;
+  void Finish() override;
+  void List(const PlatformOptions& options) override;
+  void DumpCard(JsonWriter& w) override;
+  void DumpVolumes(JsonWriter& w) override;
+  std::string SetSignal(char side, const std::string& source) override;
+  std::string ChangeMixer(const std::string& line, const std::string& control,
+                          const std::string& value) override;
+  std::string StartRecording(const std::string& path) override { return RecordInput(path); }
+  void StopRecording() override;
+  bool Recording() const override { return recorder_.IsOpen(); }
+
+  VirtualVolumes& Volumes() { return volumes_; }
+  VirtualMixer& Mixer() { return mixer_; }
 
   // WaveBackend
   UINT DeviceCount(WaveDir dir) override;
@@ -59,9 +81,7 @@ class VirtualCard final : public WaveBackend {
   // success, else why the file cannot be written. StopRecording records up
   // to the present and closes it.
   std::string RecordInput(const std::string& path);
-  void StopRecording();
   std::uint64_t FramesRecorded() const { return recorder_.Frames(); }
-  bool Recording() const { return recorder_.IsOpen(); }
   const std::string& RecordingPath() const { return recorder_.Path(); }
 
   // Fault injection. `times` opens/starts from now fail; the n-th prepare or
@@ -96,9 +116,13 @@ class VirtualCard final : public WaveBackend {
     bool vanished = false;
   };
   Faults& FaultsOf(WaveDir dir) { return dir == WaveDir::In ? in_faults_ : out_faults_; }
-  const Faults& FaultsOf(WaveDir dir) const { return dir == WaveDir::In ? in_faults_ : out_faults_; }
+  const Faults& FaultsOf(WaveDir dir) const {
+    return dir == WaveDir::In ? in_faults_ : out_faults_;
+  }
   std::uintptr_t HandleOf(WaveDir dir) const;
 
+  VirtualVolumes volumes_;
+  VirtualMixer mixer_{volumes_};
   InputSource sources_[2];  // [0] left input (side 'r'), [1] right input (side 'l')
   OutputHistory history_;
   WavWriter capture_;
@@ -113,9 +137,10 @@ class VirtualCard final : public WaveBackend {
   int runs_started_ = 0;
 };
 
-// The card of this process. ResetVirtualCard replaces it with a fresh one
-// (silent inputs, no faults, counters 0, volumes at their start values);
-// handles of the old card are invalid afterwards.
+// The virtual card of this process. ResetVirtualCard replaces it with a
+// fresh one (silent inputs, no faults, counters 0, volumes at their start
+// values, its mixer present) and installs it; handles of the old card are
+// invalid afterwards.
 VirtualCard& TheVirtualCard();
 void ResetVirtualCard();
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/base/messages.h"
 #include "platform/card/pcm_samples.h"
 #include "platform/card/virtual/frame_grid.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/base/timebase.h"
 #include "platform/card/input_recorder.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
-#include "platform/headless/timebase.h"
 #include "platform/mm/mmsystem.h"
 
 namespace platform {

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/mm/volume.h"
+#include "platform/card/virtual/virtual_volumes.h"
 
 namespace platform {
 
@@ -129,7 +129,9 @@ bool ParseLong(const std::string& s, LONG& out) {
 
 }  // namespace
 
-VirtualMixer::VirtualMixer() { trees_.push_back(VirtualTree()); }
+VirtualMixer::VirtualMixer(VirtualVolumes& volumes) : volumes_(volumes) {
+  trees_.push_back(VirtualTree());
+}
 
 UINT VirtualMixer::DeviceCount() {
   return mode_ == VirtualMixerMode::None ? 0 : TreeMixerBackend::DeviceCount();
@@ -204,7 +206,7 @@ std::string VirtualMixer::SetControl(const std::string& line, const std::string&
   }
   if (int device = VolumeDeviceOf(line); device >= 0 && c->key == "volume") {
     const DWORD right_word = static_cast<DWORD>(c->values[c->channels > 1 ? 1 : 0]);
-    SetVirtualVolume(device, right_word << 16 | static_cast<DWORD>(left));
+    volumes_.Set(device, right_word << 16 | static_cast<DWORD>(left));
   }
   NotifyControlChange(0, c->id);
   return {};
@@ -259,22 +261,12 @@ MMRESULT VirtualMixer::BeforeValues(UINT, MixerLineNode& line, MixerControlNode&
   if (MMRESULT r = Find(value_faults_, control.id); r != MMSYSERR_NOERROR) return r;
   if (int device = VolumeDeviceOf(line.key); device >= 0 && control.key == "volume") {
     // The volume device holds the setting; a mono line shows its left word.
-    const DWORD v = VirtualVolume(device);
+    DWORD v = 0;
+    volumes_.Get(device, &v);
     control.values[0] = static_cast<LONG>(v & 0xFFFF);
     if (control.channels > 1) control.values[1] = static_cast<LONG>(v >> 16);
   }
   return MMSYSERR_NOERROR;
 }
-
-namespace {
-std::unique_ptr<VirtualMixer>& MixerSlot() {
-  static std::unique_ptr<VirtualMixer> mixer = std::make_unique<VirtualMixer>();
-  return mixer;
-}
-}  // namespace
-
-VirtualMixer& TheVirtualMixer() { return *MixerSlot(); }
-
-void ResetVirtualMixer() { MixerSlot() = std::make_unique<VirtualMixer>(); }
 
 }  // namespace platform

@@ -24,9 +24,12 @@ namespace platform {
 
 enum class VirtualMixerMode { Present, None, FailCaps, FailOpen };
 
+class VirtualVolumes;
+
 class VirtualMixer final : public TreeMixerBackend {
  public:
-  VirtualMixer();
+  // Its sources' volumes are these.
+  explicit VirtualMixer(VirtualVolumes& volumes);
 
   UINT DeviceCount() override;
   MMRESULT Caps(UINT device, MIXERCAPSA& caps) override;
@@ -67,13 +70,12 @@ class VirtualMixer final : public TreeMixerBackend {
   MixerControlNode* ControlNamed(const std::string& line, const std::string& control,
                                  MixerLineNode** owner, std::string& error);
 
+  VirtualVolumes& volumes_;
   VirtualMixerMode mode_ = VirtualMixerMode::Present;
   std::vector<Fault> line_info_faults_, line_controls_faults_, value_faults_;
 };
 
-// The mixer of this process's virtual card. ResetVirtualMixer replaces it
-// with a fresh one (present, start values, no faults).
+// The mixer of this process's virtual card.
 VirtualMixer& TheVirtualMixer();
-void ResetVirtualMixer();
 
 }  // namespace platform

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/base/messages.h"
 #include "platform/card/pcm_samples.h"
 #include "platform/card/virtual/frame_grid.h"
-#include "platform/toolkit/messages.h"
 
 namespace platform {
 
@@ -116,7 +116,8 @@ void VirtualOutDevice::Cut(Nanos now) {
   WAVEHDR* h = queue_.front();
   const std::int64_t frames = FramesOf(h);
   const std::int64_t reached = FirstFrameFrom(now, format_.nSamplesPerSec);
-  const std::int64_t played = std::clamp<std::int64_t>(reached - stretch_start_, 0, frames - head_pos_);
+  const std::int64_t played =
+      std::clamp<std::int64_t>(reached - stretch_start_, 0, frames - head_pos_);
   Played(h, head_pos_, head_pos_ + played);
   history_.Forget(stretch_start_ + played, stretch_start_ + (frames - head_pos_));
   head_pos_ += played;

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/base/timebase.h"
 #include "platform/card/virtual/output_history.h"
 #include "platform/card/wav_writer.h"
-#include "platform/headless/timebase.h"
 #include "platform/mm/mmsystem.h"
 
 namespace platform {

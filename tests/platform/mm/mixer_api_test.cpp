@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/card/virtual/virtual_mixer.h"
+#include "platform/card/virtual/virtual_card.h"
 #include "platform/mm/mixer.h"
 
 namespace {
@@ -14,8 +14,8 @@ HMIXEROBJ Device(std::uintptr_t id) { return reinterpret_cast<HMIXEROBJ>(id); }
 
 class MixerApi : public ::testing::Test {
  protected:
-  void SetUp() override { platform::ResetVirtualMixer(); }
-  void TearDown() override { platform::ResetVirtualMixer(); }
+  void SetUp() override { platform::ResetVirtualCard(); }
+  void TearDown() override { platform::ResetVirtualCard(); }
 };
 
 TEST_F(MixerApi, BadRecordsFlagsDevicesAndHandlesAreRefused) {

@@ -1,12 +1,13 @@
 // The application object's creation of forms and its error display.
+#include "platform/toolkit/application.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "platform/headless/timebase.h"
-#include "platform/options.h"
-#include "platform/toolkit/application.h"
+#include "platform/base/timebase.h"
 #include "platform/headless/headless.h"
+#include "platform/options.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The firing rules of the toolkit's controls and the form built from a
 // description.
+#include "platform/toolkit/controls.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/toolkit/controls.h"
+#include "platform/base/json.h"
 #include "platform/toolkit/form.h"
-#include "platform/headless/json.h"
 
 namespace {
 

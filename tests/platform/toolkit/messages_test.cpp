@@ -1,4 +1,6 @@
 // Window messages and the application's idle loop.
+#include "platform/base/messages.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,12 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/headless/timebase.h"
-#include "platform/mm/device_changes.h"
-#include "platform/options.h"
-#include "platform/toolkit/application.h"
+#include "platform/base/platform_options.h"
+#include "platform/base/timebase.h"
 #include "platform/headless/headless.h"
-#include "platform/toolkit/messages.h"
+#include "platform/mm/device_changes.h"
+#include "platform/toolkit/application.h"
 #include "platform/toolkit/wincontrol.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/base/messages.h"
 #include "platform/card/alsa/alsa_mixer.h"
-#include "platform/toolkit/messages.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // on ALSA's "null" PCM, which needs no hardware and runs at the frame rate
 // here (the device threads never run ahead of the clock); every wait is
 // bounded.
-#include "tests/platform/wave_test_records.h"
 #include "platform/card/alsa/alsa_wave_backend.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "platform/base/messages.h"
 #include "platform/card/alsa/alsa_volume.h"
-#include "platform/card_setup.h"
-#include "platform/options.h"
-#include "platform/toolkit/messages.h"
-#include "platform/toolkit/wincontrol.h"
-#include "platform/mm/volume.h"
-#include "platform/mm/mmsystem.h"
+#include "platform/card/cards.h"
 #include "platform/card/virtual/virtual_card.h"
+#include "platform/mm/mmsystem.h"
+#include "platform/mm/volume.h"
+#include "platform/options.h"
+#include "platform/toolkit/wincontrol.h"
+#include "tests/platform/wave_test_records.h"
 
 namespace {
 
@@ -507,7 +507,7 @@ TEST(AlsaCardOption, NamesTheDeviceOrTheDefault) {
             "plughw:CARD=PCH,DEV=0");
 }
 
-TEST(AlsaCardOption, SetUpInstallsTheAlsaBackendsAndFinishRestoresTheVirtualCard) {
+TEST(AlsaCardOption, SetUpInstallsTheAlsaBackendsAndFinishTakesThemOut) {
   platform::PlatformOptions options;
   options.card = std::string("alsa:") + kMissing;
   ASSERT_EQ(platform::SetUpCard(options), "");
@@ -618,8 +618,7 @@ TEST(AlsaVolumes, WithoutACardEveryVolumeAnswersAnError) {
     EXPECT_EQ(auxSetVolume(d, 0x80008000u), MMSYSERR_NODRIVER) << d;
   }
   EXPECT_EQ(auxGetVolume(0, &v), MMSYSERR_BADDEVICEID);
-  platform::SetVolumeBackend(nullptr);
-  platform::ResetVirtualVolumes();
+  platform::ResetVirtualCard();
   EXPECT_EQ(auxGetVolume(2, &v), MMSYSERR_NOERROR);
   EXPECT_EQ(v, platform::InitialVirtualVolume(2));
 }

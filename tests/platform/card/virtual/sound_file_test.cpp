@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/printable.h"
+#include "platform/base/printable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/headless/timebase.h"
+#include "platform/base/timebase.h"
 
 #include <chrono>
 #include <memory>
@@ -26,6 +26,8 @@ Timebase& Instance() {
 }  // namespace
 
 RealClock::RealClock() : origin_(MonotonicNanos()) {}
+
+std::int64_t SteadyNanos() { return MonotonicNanos(); }
 Nanos RealClock::Now() const { return MonotonicNanos() - origin_; }
 
 Scheduler::Id Scheduler::At(Nanos time, std::function<void()> fn) {
@@ -61,7 +63,12 @@ Clock& DeviceClock() {
   return tb.real;
 }
 Scheduler& DeviceScheduler() { return Instance().scheduler; }
-void UseVirtualClock(bool virtual_time) { Instance().use_virtual = virtual_time; }
+void UseVirtualClock(bool virtual_time) {
+  // Each run on the virtual clock starts at time 0, as a program's does: the
+  // virtual card's inputs are functions of the time since then.
+  if (virtual_time) Instance().virt = VirtualClock{};
+  Instance().use_virtual = virtual_time;
+}
 VirtualClock* TheVirtualClock() {
   auto& tb = Instance();
   return tb.use_virtual ? &tb.virt : nullptr;

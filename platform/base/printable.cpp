@@ -1,4 +1,4 @@
-#include "platform/printable.h"
+#include "platform/base/printable.h"
 
 #include <cstdint>
 

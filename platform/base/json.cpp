@@ -1,4 +1,4 @@
-#include "platform/headless/json.h"
+#include "platform/base/json.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,12 +1,12 @@
-#include "platform/toolkit/messages.h"
+#include "platform/base/messages.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 #include <atomic>
-
-#include "platform/toolkit/qt_bridge.h"
 #include <unordered_map>
+
+#include "platform/base/timebase.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 // order. A message for a window that no longer exists is dropped.
 #include <cstdint>
 
-#include "platform/mm/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace platform {
 

@@ -61,9 +61,14 @@ class Scheduler {
   Id next_ = 1;
 };
 
+// The steady clock in nanoseconds, whatever the device clock is: for
+// measuring how long things take (a message's way to the screen).
+std::int64_t SteadyNanos();
+
 // The clock and scheduler of this process (set up by the application).
 Clock& DeviceClock();
 Scheduler& DeviceScheduler();
+// true: a virtual clock from time 0; false: the real monotonic clock.
 void UseVirtualClock(bool virtual_time);
 VirtualClock* TheVirtualClock();  // null in a real-time run
 

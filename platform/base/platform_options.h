@@ -1,0 +1,24 @@
+#pragma once
+// The platform's own command line as parsed (platform/options.h parses it):
+// what every layer of the platform may be set up from.
+#include <string>
+
+namespace platform {
+
+struct PlatformOptions {
+  std::string card = "virtual";  // "virtual" or "alsa[:DEVICE]"
+  std::string signal_r = "silence";
+  std::string signal_l = "silence";
+  std::string output_wav;
+  std::string record_input;  // --record-input=FILE.wav
+  bool headless = false;
+  std::string script;
+  int idle_quantum_ms = 1;
+  bool busy_idle = false;   // idle steps back to back, also those that change nothing
+  std::string mixer_fault;  // "", "none", "fail-caps" or "fail-open" (virtual card)
+  bool list_cards = false;
+  bool help = false;     // --help: print HelpText() and exit
+  bool version = false;  // --version: print VersionText() and exit
+};
+
+}  // namespace platform

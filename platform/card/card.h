@@ -1,0 +1,45 @@
+#pragma once
+// A sound card: one object that owns its wave, volume and mixer backends and
+// installs them behind platform/mm's calls, sets itself up from the
+// platform's options, lists its devices, says what a dump shows of it, and
+// answers what scripts and the window ask of it. The table of cards is
+// cards.h; card/virtual/ is the skeleton to copy for a new card.
+#include <string>
+
+namespace platform {
+
+class JsonWriter;
+struct PlatformOptions;
+
+class Card {
+ public:
+  virtual ~Card() = default;
+
+  // Takes the options that concern it: empty, or a message naming the one
+  // that cannot be taken (an option of another card is refused by name).
+  virtual std::string SetUp(const PlatformOptions& options) = 0;
+  // Its backends behind the wave, volume and mixer calls.
+  virtual void Install() = 0;
+  // At the program's end: files finished; a card with threads stops them
+  // and takes its backends out of mm.
+  virtual void Finish() = 0;
+  // --list-cards: its PCM and mixer devices, one a line on stdout.
+  virtual void List(const PlatformOptions& options) = 0;
+
+  // The dump's "card" and "volumes" objects (inside them).
+  virtual void DumpCard(JsonWriter& w) = 0;
+  virtual void DumpVolumes(JsonWriter& w) = 0;
+
+  // The `signal` and `mixer` script commands: empty, or why not.
+  virtual std::string SetSignal(char side, const std::string& source) = 0;
+  virtual std::string ChangeMixer(const std::string& line, const std::string& control,
+                                  const std::string& value) = 0;
+
+  // Recording the input (--record-input, the window's menu): empty, or why
+  // the file cannot be written.
+  virtual std::string StartRecording(const std::string& path) = 0;
+  virtual void StopRecording() = 0;
+  virtual bool Recording() const = 0;
+};
+
+}  // namespace platform
