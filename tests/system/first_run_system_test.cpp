@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <QImage>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -13,7 +14,6 @@
 #include <thread>
 
 #include "system/json_read.h"
-#include "system/png_read.h"
 #include "system/program_run.h"
 
 namespace systemtest {
@@ -54,22 +54,24 @@ TEST(FirstRun, AWindowScreenshotHasTheMenuBarAboveTheClientArea) {
   RunResult r = RunScript(dir, "wait 0.5\nscreenshot " + dir + "/client.png\nscreenshot " + dir +
                                    "/window.png window\ndump " + dir + "/d.json\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  const pngread::Image client = pngread::ReadFile(dir + "/client.png");
-  const pngread::Image window = pngread::ReadFile(dir + "/window.png");
+  const QImage client(QString::fromStdString(dir + "/client.png"));
+  const QImage window(QString::fromStdString(dir + "/window.png"));
   const int bar = static_cast<int>(
       jsonread::ParseFile(dir + "/d.json")["controls"]["MainMenu1"]["height"].Int());
-  ASSERT_EQ(client.width, 792);
-  ASSERT_EQ(client.height, 526);
-  ASSERT_EQ(window.width, 792);
-  ASSERT_EQ(window.height, 526 + bar);
+  ASSERT_FALSE(client.isNull() || window.isNull()) << "the screenshots do not read as PNG";
+  ASSERT_EQ(client.width(), 792);
+  ASSERT_EQ(client.height(), 526);
+  ASSERT_EQ(window.width(), 792);
+  ASSERT_EQ(window.height(), 526 + bar);
   int differ = 0;
-  for (int y = 0; y < client.height; ++y)
-    for (int x = 0; x < client.width; ++x) differ += client.At(x, y) != window.At(x, y + bar);
+  for (int y = 0; y < client.height(); ++y)
+    for (int x = 0; x < client.width(); ++x)
+      differ += client.pixel(x, y) != window.pixel(x, y + bar);
   EXPECT_EQ(differ, 0) << "below the bar lies the client area";
   // The bar has its captions: dark letters on the light bar.
   int dark = 0;
   for (int y = 0; y < bar; ++y)
-    for (int x = 0; x < 792; ++x) dark += (window.At(x, y) & 0xFF) < 0x60;
+    for (int x = 0; x < 792; ++x) dark += qBlue(window.pixel(x, y)) < 0x60;
   EXPECT_GT(dark, 300);
   r = RunScript(dir, "screenshot " + dir + "/w.png whole\n");
   EXPECT_EQ(r.status, 2);
@@ -211,9 +213,10 @@ void ExpectSameRuns(const std::string& a, const std::string& b, int moments) {
     const std::string state = RawObject(ta, "state");
     ASSERT_GT(state.size(), 1000u);
     EXPECT_TRUE(state == RawObject(tb, "state")) << "the instrument's state differs";
-    const pngread::Image pa = pngread::ReadFile(a + "/s" + n + ".png");
-    const pngread::Image pb = pngread::ReadFile(b + "/s" + n + ".png");
-    EXPECT_TRUE(pa.width == pb.width && pa.rgb == pb.rgb) << "the pictures differ";
+    const QImage pa(QString::fromStdString(a + "/s" + n + ".png"));
+    const QImage pb(QString::fromStdString(b + "/s" + n + ".png"));
+    ASSERT_FALSE(pa.isNull() || pb.isNull()) << "picture s" << n << ".png does not read as PNG";
+    EXPECT_TRUE(pa == pb) << "the pictures differ";
   }
 }
 
