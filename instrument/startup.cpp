@@ -2,23 +2,40 @@
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "instrument/Form1.h"
+#include "instrument/screen_layout.h"
 #include "mixer/AudioMixer.h"
 #include "platform/mm/volume.h"
 
 namespace osciloskop {
 
+namespace {
+
+// The standard window, at the screen's top left corner.
+constexpr int kStandardWidth = 800;
+constexpr int kStandardHeight = 525;
+constexpr int kStandardClientHeight = 526;
+// The unit labels of the amplitude scales, about the grid's top and bottom
+// rows, as offsets of their tops from the centre line.
+constexpr int kTopUnitLabelAbove = 226;
+constexpr int kBottomUnitLabelBelow = 212;
+// The generator strip's top, below the centre line.
+constexpr int kGeneratorStripBelow = 235;
+
+}  // namespace
+
 void TForm1::ApplyStandardGeometry() {
-  SetHeight(525);
-  SetWidth(800);
+  SetHeight(kStandardHeight);
+  SetWidth(kStandardWidth);
   SetTop(0);
   SetLeft(0);
-  SetClientHeight(526);
+  SetClientHeight(kStandardClientHeight);
   const int h = ClientHeight() / 2;
-  TrackBar1->SetTop(h - 220);
-  Edit18->SetTop(h - 226);
-  Edit2->SetTop(h - 226);
-  Edit19->SetTop(h + 212);
-  Edit5->SetTop(h + 212);
+  // The trigger slider spans the grid.
+  TrackBar1->SetTop(h - kGridHalfHeight);
+  Edit18->SetTop(h - kTopUnitLabelAbove);
+  Edit2->SetTop(h - kTopUnitLabelAbove);
+  Edit19->SetTop(h + kBottomUnitLabelBelow);
+  Edit5->SetTop(h + kBottomUnitLabelBelow);
 }
 
 void TForm1::FormCreate(TObject*) {
@@ -79,7 +96,7 @@ void TForm1::FormCreate(TObject*) {
       AudioMixer1->RecordingAuxiliary};
   (void)KnownLines;
   // 13.
-  Panel13->SetTop(ClientHeight() / 2 + 235);
+  Panel13->SetTop(ClientHeight() / 2 + kGeneratorStripBelow);
   Panel13->SetLeft(0);
   // 14: raising the minimum moves the position to 100, so ScrollBar5Change
   // runs now and starts the first recording run.
