@@ -117,6 +117,20 @@ void RunTimeAxis(TForm1& f, int band) {
 // k * step right-aligned in three characters, one decimal below 1.0.
 std::string ScaleText(int k, double step) { return Fixed(k * step, step >= 1.0 ? 0 : 1, 3); }
 
+// One amplitude scale: a mark and its value on each row of the grid from
+// row `first` on, above and below the centre line.
+void DrawScale(platform::TCanvas& c, int Hc, double step, int first, int mark_x, int text_x) {
+  for (int k = first; k <= kScaleRows; ++k) {
+    const std::string text = ScaleText(k, step);
+    c.MoveTo(mark_x, Hc - kRowPitch * k);
+    c.LineTo(mark_x + kScaleMarkLength, Hc - kRowPitch * k);
+    c.TextOut(text_x, Hc - kRowPitch * k - kTextRaise, text);
+    c.MoveTo(mark_x, Hc + kRowPitch * k);
+    c.LineTo(mark_x + kScaleMarkLength, Hc + kRowPitch * k);
+    c.TextOut(text_x, Hc + kRowPitch * k - kTextRaise, text);
+  }
+}
+
 }  // namespace
 
 void TForm1::DrawTimeAxis100ms() { DrawTimeAxis(*this, kAxisLabels[0]); }
@@ -147,26 +161,11 @@ void TForm1::DrawAxes() {
   c.Pen.Width = 1;
   c.Pen.Color = platform::clYellow;
   c.Font.Color = platform::clYellow;
-  for (int k = 1; k <= kScaleRows; ++k) {
-    const std::string text = ScaleText(k, RangeStepL);
-    c.MoveTo(kScaleMarkL, Hc - kRowPitch * k);
-    c.LineTo(kScaleMarkL + kScaleMarkLength, Hc - kRowPitch * k);
-    c.TextOut(kScaleTextL, Hc - kRowPitch * k - kTextRaise, text);
-    c.MoveTo(kScaleMarkL, Hc + kRowPitch * k);
-    c.LineTo(kScaleMarkL + kScaleMarkLength, Hc + kRowPitch * k);
-    c.TextOut(kScaleTextL, Hc + kRowPitch * k - kTextRaise, text);
-  }
+  // L's scale has no zero row: the time unit stands there instead.
+  DrawScale(c, Hc, RangeStepL, 1, kScaleMarkL, kScaleTextL);
   c.Font.Color = platform::clWhite;
   c.TextOut(kScaleTextL, Hc - kTextRaise, "ms");
-  for (int k = 0; k <= kScaleRows; ++k) {
-    const std::string text = ScaleText(k, RangeStepR);
-    c.MoveTo(kScaleMarkR, Hc - kRowPitch * k);
-    c.LineTo(kScaleMarkR + kScaleMarkLength, Hc - kRowPitch * k);
-    c.TextOut(kScaleTextR, Hc - kRowPitch * k - kTextRaise, text);
-    c.MoveTo(kScaleMarkR, Hc + kRowPitch * k);
-    c.LineTo(kScaleMarkR + kScaleMarkLength, Hc + kRowPitch * k);
-    c.TextOut(kScaleTextR, Hc + kRowPitch * k - kTextRaise, text);
-  }
+  DrawScale(c, Hc, RangeStepR, 0, kScaleMarkR, kScaleTextR);
   c.Pen.Color = platform::clWhite;
   for (int k = 0; k <= kGridHalfHeight / kFineTickPitch; ++k) {
     c.MoveTo(kFineTickLeft, Hc - kFineTickPitch * k);
