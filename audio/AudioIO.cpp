@@ -159,6 +159,45 @@ bool TAudioIO::ResetHeaders() {
   return true;
 }
 
+bool TAudioIO::BeginOpen(const char* AlreadyOpen) {
+  if (FDeviceOpen) {
+    FLastError = AlreadyOpen;
+    return false;
+  }
+  FNextSlot = 0;
+  return true;
+}
+
+bool TAudioIO::FinishOpen(MMRESULT Opened) {
+  if (Opened != MMSYSERR_NOERROR) {
+    FLastError = ErrorText(Opened);
+    return false;
+  }
+  FDeviceOpen = true;
+  ResetHeaders();
+  for (int i = 0; i < FNumBuffers; ++i) {
+    const MMRESULT r = PrepareHeader(Headers[i]);
+    if (r != MMSYSERR_NOERROR) {
+      FLastError = ErrorText(r);
+      CloseDevice();
+      return false;
+    }
+  }
+  FQueuedCount = 0;
+  FDoneCount = 0;
+  FFilledCount = 0;
+  FAccepting = true;
+  FRunning = true;
+  return true;
+}
+
+void TAudioIO::UnprepareHeaders(bool OnlyPrepared) {
+  for (int i = 0; i < FNumBuffers; ++i) {
+    if (OnlyPrepared && (Headers[i] == nullptr || !(Headers[i]->dwFlags & WHDR_PREPARED))) continue;
+    UnprepareHeader(Headers[i]);
+  }
+}
+
 std::string TAudioIO::OutErrorText(MMRESULT Code) {
   char text[MAXERRORLENGTH] = {};
   waveOutGetErrorTextA(Code, text, MAXERRORLENGTH);

@@ -1,8 +1,10 @@
 #pragma once
 // TAudioIO: what the two wave streams share. The PCM format and its
 // properties, a ring of up to four wave buffers in global memory with one
-// WAVEHDR each, the run state and buffer counters, the start/stop events
-// and the text of the last failure. It opens no device itself.
+// WAVEHDR each, the run state and buffer counters, the start/stop events,
+// the text of the last failure, and the steps of opening and closing a
+// device that do not depend on its direction. It calls the device only
+// through the wave calls its subclass gives it.
 //
 // Fields carry an F prefix where a property of the same name reads them.
 //
@@ -17,6 +19,7 @@
 #include "platform/mm/memory.h"
 #include "platform/toolkit/classes.h"
 #include "platform/mm/mmsystem.h"
+#include "platform/toolkit/wincontrol.h"
 
 // The buffer event of both streams: Buffer is one data block, Size its
 // length in bytes (the output's handler may shorten it).
@@ -32,6 +35,7 @@ class TAudioIO : public platform::TComponent {
 
   virtual void AbortStream();
   virtual void FinishStream();
+  virtual void CloseDevice() = 0;
 
   // Properties. Setters clamp rather than refuse; BufferSize and NumBuffers
   // are refused while the device is open (they would pull blocks or ring
@@ -58,7 +62,7 @@ class TAudioIO : public platform::TComponent {
   std::int32_t FilledCount() const { return FFilledCount; }
   std::int32_t NextSlot() const { return FNextSlot; }
   const std::string& LastError() const { return FLastError; }
-  virtual bool DeviceOpen() const = 0;
+  virtual bool DeviceOpen() const { return FDeviceOpen; }
 
   std::int32_t RequestedBytes() const { return FRequestedBytes; }
   const WAVEFORMATEX& Format() const { return WaveFormat; }
@@ -68,6 +72,34 @@ class TAudioIO : public platform::TComponent {
   HGLOBAL HeaderHandle(int Slot) const { return HeaderHandles[Slot]; }
 
  protected:
+  // The wave calls of the stream's direction.
+  virtual MMRESULT PrepareHeader(WAVEHDR* Header) = 0;
+  virtual MMRESULT UnprepareHeader(WAVEHDR* Header) = 0;
+  virtual std::string ErrorText(MMRESULT Code) const = 0;
+
+  // OpenDevice around the device's own open call: BeginOpen refuses a
+  // second open; FinishOpen takes the open call's result, prepares the
+  // headers (closing the device again if one fails) and starts the counters
+  // of a new run.
+  bool BeginOpen(const char* AlreadyOpen);
+  bool FinishOpen(MMRESULT Opened);
+  // The hidden window that receives the device's notifications: made at the
+  // first open and reused, so it outlives the device's close message and
+  // windows do not pile up.
+  template <class Window, class Stream>
+  Window& CallbackWindowFor(Window*& Field, Stream*& StreamRef) {
+    if (Field == nullptr) {
+      Field = new Window(this);
+      Field->SetParent(dynamic_cast<platform::TWinControl*>(Owner()));
+      Field->SetVisible(false);
+    }
+    Field->StreamRef = &StreamRef;
+    return *Field;
+  }
+  // Unprepares the headers of the ring; with OnlyPrepared only those the
+  // device still has prepared.
+  void UnprepareHeaders(bool OnlyPrepared);
+
   void UpdateFormat();
   bool AllocateHeaders();
   void FreeHeaders();
@@ -91,6 +123,7 @@ class TAudioIO : public platform::TComponent {
   bool FAccepting = false;
   std::string FLastError;
   bool FRunning = false;
+  bool FDeviceOpen = false;
   std::int32_t FFilledCount = 0;
   std::int32_t FQueuedCount = 0;
   std::int32_t FDoneCount = 0;

@@ -67,52 +67,29 @@ bool TAudioIn::ConsumeBuffer(void* Buffer, std::int32_t Size) {
   return result;
 }
 
+MMRESULT TAudioIn::PrepareHeader(WAVEHDR* Header) {
+  return waveInPrepareHeader(FWaveHandle, Header, kHeaderSize);
+}
+
+MMRESULT TAudioIn::UnprepareHeader(WAVEHDR* Header) {
+  return waveInUnprepareHeader(FWaveHandle, Header, kHeaderSize);
+}
+
 void TAudioIn::CloseDevice() {
   FRunning = false;
-  for (int i = 0; i < FNumBuffers; ++i) waveInUnprepareHeader(FWaveHandle, Headers[i], kHeaderSize);
+  UnprepareHeaders(false);
   waveInReset(FWaveHandle);
   // Headers still queued above came back with the reset; release them too.
-  for (int i = 0; i < FNumBuffers; ++i)
-    if (Headers[i] != nullptr && (Headers[i]->dwFlags & WHDR_PREPARED))
-      waveInUnprepareHeader(FWaveHandle, Headers[i], kHeaderSize);
+  UnprepareHeaders(true);
   waveInClose(FWaveHandle);
   FDeviceOpen = false;
 }
 
 bool TAudioIn::OpenDevice(TAudioIn*& StreamRef) {
-  if (FDeviceOpen) {
-    FLastError = "Wave Input device is already open";
-    return false;
-  }
-  FNextSlot = 0;
-  if (FCallbackWindow == nullptr) {
-    FCallbackWindow = new TCallBackWinIn(this);
-    FCallbackWindow->SetParent(dynamic_cast<platform::TWinControl*>(Owner()));
-    FCallbackWindow->SetVisible(false);
-  }
-  FCallbackWindow->StreamRef = &StreamRef;
-  MMRESULT r = waveInOpen(&FWaveHandle, DeviceId, &WaveFormat, FCallbackWindow->Handle(), 0,
-                          CALLBACK_WINDOW | WAVE_ALLOWSYNC);
-  if (r != MMSYSERR_NOERROR) {
-    FLastError = InErrorText(r);
-    return false;
-  }
-  FDeviceOpen = true;
-  ResetHeaders();
-  for (int i = 0; i < FNumBuffers; ++i) {
-    r = waveInPrepareHeader(FWaveHandle, Headers[i], kHeaderSize);
-    if (r != MMSYSERR_NOERROR) {
-      FLastError = InErrorText(r);
-      CloseDevice();
-      return false;
-    }
-  }
-  FQueuedCount = 0;
-  FDoneCount = 0;
-  FFilledCount = 0;
-  FAccepting = true;
-  FRunning = true;
-  return true;
+  if (!BeginOpen("Wave Input device is already open")) return false;
+  const auto window = CallbackWindowFor(FCallbackWindow, StreamRef).Handle();
+  return FinishOpen(
+      waveInOpen(&FWaveHandle, DeviceId, &WaveFormat, window, 0, CALLBACK_WINDOW | WAVE_ALLOWSYNC));
 }
 
 bool TAudioIn::StartRecording() {

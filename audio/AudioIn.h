@@ -3,12 +3,11 @@
 // each recorded buffer to its owner through OnBufferFilled; TCallBackWinIn
 // is the hidden window that receives the device's notifications.
 //
-// One callback window serves every open of a stream: it is created at the
-// first open, reused afterwards and released with the stream, so it exists
-// when the device's MM_WIM_CLOSE arrives and windows do not pile up.
-// MM_WIM_DATA carries the device handle in wParam; a message from a device
-// that is no longer the stream's open device (buffers returned by a reset
-// before a close) is ignored, so it cannot reach a run opened since.
+// One callback window serves every open of a stream (TAudioIO makes it)
+// and is released with the stream. MM_WIM_DATA carries the device handle in
+// wParam; a message from a device that is no longer the stream's open
+// device (buffers returned by a reset before a close) is ignored, so it
+// cannot reach a run opened since.
 #include "audio/AudioIO.h"
 #include "platform/toolkit/wincontrol.h"
 
@@ -32,7 +31,7 @@ class TAudioIn : public TAudioIO {
   void AbortStream() override;
   void FinishStream() override;
   virtual bool ConsumeBuffer(void* Buffer, std::int32_t Size);
-  virtual void CloseDevice();
+  void CloseDevice() override;
   virtual bool OpenDevice(TAudioIn*& StreamRef);
 
   bool StartRecording();
@@ -41,13 +40,16 @@ class TAudioIn : public TAudioIO {
 
   TBufferEvent OnBufferFilled;
 
-  bool DeviceOpen() const override { return FDeviceOpen; }
   TCallBackWinIn* CallbackWindow() const { return FCallbackWindow; }
   HWAVEIN WaveHandle() const { return FWaveHandle; }
 
+ protected:
+  MMRESULT PrepareHeader(WAVEHDR* Header) override;
+  MMRESULT UnprepareHeader(WAVEHDR* Header) override;
+  std::string ErrorText(MMRESULT Code) const override { return InErrorText(Code); }
+
  private:
   friend class TCallBackWinIn;
-  bool FDeviceOpen = false;
   TCallBackWinIn* FCallbackWindow = nullptr;
   HWAVEIN FWaveHandle = nullptr;
 };

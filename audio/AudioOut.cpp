@@ -82,49 +82,30 @@ void TAudioOut::SetPaused(bool Value) {
     waveOutRestart(FWaveHandle);
 }
 
+MMRESULT TAudioOut::PrepareHeader(WAVEHDR* Header) {
+  return waveOutPrepareHeader(FWaveHandle, Header, kHeaderSize);
+}
+
+MMRESULT TAudioOut::UnprepareHeader(WAVEHDR* Header) {
+  return waveOutUnprepareHeader(FWaveHandle, Header, kHeaderSize);
+}
+
 void TAudioOut::CloseDevice() {
   FRunning = false;
   SetPaused(false);
   waveOutReset(FWaveHandle);  // nothing may stay queued at the close
-  for (int i = 0; i < FNumBuffers; ++i) waveOutUnprepareHeader(FWaveHandle, Headers[i], kHeaderSize);
+  UnprepareHeaders(false);
   waveOutClose(FWaveHandle);
   FDeviceOpen = false;
 }
 
 bool TAudioOut::OpenDevice(TAudioOut*& StreamRef) {
-  if (FDeviceOpen) {
-    FLastError = "Wave output device is already open";
+  if (!BeginOpen("Wave output device is already open")) return false;
+  const auto window = CallbackWindowFor(FCallbackWindow, StreamRef).Handle();
+  if (!FinishOpen(waveOutOpen(&FWaveHandle, DeviceId, &WaveFormat, window, 0,
+                              CALLBACK_WINDOW | WAVE_ALLOWSYNC)))
     return false;
-  }
-  FNextSlot = 0;
-  if (FCallbackWindow == nullptr) {
-    FCallbackWindow = new TCallBackWinOut(this);
-    FCallbackWindow->SetParent(dynamic_cast<platform::TWinControl*>(Owner()));
-    FCallbackWindow->SetVisible(false);
-  }
-  FCallbackWindow->StreamRef = &StreamRef;
-  MMRESULT r = waveOutOpen(&FWaveHandle, DeviceId, &WaveFormat, FCallbackWindow->Handle(), 0,
-                           CALLBACK_WINDOW | WAVE_ALLOWSYNC);
-  if (r != MMSYSERR_NOERROR) {
-    FLastError = OutErrorText(r);
-    return false;
-  }
-  FDeviceOpen = true;
-  ResetHeaders();
-  for (int i = 0; i < FNumBuffers; ++i) {
-    r = waveOutPrepareHeader(FWaveHandle, Headers[i], kHeaderSize);
-    if (r != MMSYSERR_NOERROR) {
-      FLastError = OutErrorText(r);
-      CloseDevice();
-      return false;
-    }
-  }
-  FQueuedCount = 0;
-  FDoneCount = 0;
-  FFilledCount = 0;
   FOnDevice = 0;
-  FAccepting = true;
-  FRunning = true;
   if (!ProduceBuffer(0, FBufferBytes)) {
     CloseDevice();
     FLastError = "There must be at least one filled buffer";

@@ -38,7 +38,7 @@ class TAudioOut : public TAudioIO {
   void AbortStream() override;
   void FinishStream() override;
   virtual bool ProduceBuffer(int Slot, std::int32_t Size);
-  virtual void CloseDevice();
+  void CloseDevice() override;
   virtual bool OpenDevice(TAudioOut*& StreamRef);
 
   bool StartPlayback();
@@ -49,13 +49,16 @@ class TAudioOut : public TAudioIO {
   void SetPaused(bool Value);
   TBufferEvent OnFillBuffer;
 
-  bool DeviceOpen() const override { return FDeviceOpen; }
   TCallBackWinOut* CallbackWindow() const { return FCallbackWindow; }
   HWAVEOUT WaveHandle() const { return FWaveHandle; }
 
+ protected:
+  MMRESULT PrepareHeader(WAVEHDR* Header) override;
+  MMRESULT UnprepareHeader(WAVEHDR* Header) override;
+  std::string ErrorText(MMRESULT Code) const override { return OutErrorText(Code); }
+
  private:
   friend class TCallBackWinOut;
-  bool FDeviceOpen = false;
   TCallBackWinOut* FCallbackWindow = nullptr;
   HWAVEOUT FWaveHandle = nullptr;
   std::int32_t FOnDevice = 0;  // written and not yet returned

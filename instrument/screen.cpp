@@ -4,6 +4,7 @@
 
 #include "instrument/Form1.h"
 #include "instrument/sample_access.h"
+#include "instrument/screen_layout.h"
 
 namespace osciloskop {
 
@@ -45,30 +46,30 @@ void TForm1::DrawGraticule() {
   c.Pen.Width = 1;
   const int W = ClientWidth();
   const int Hc = ClientHeight() / 2;
-  GridUnit = (W - 40) / 200.0;
-  const int last_x = nearest(GridUnit * 2 * 10 * 9.73 + 55);
+  GridUnit = (W - kGridUnitMargin) / kGridUnitsAcross;
+  const int last_x = nearest(GridUnit * 2 * kDivisions * kDivisionUnits + kScreenLeft);
   const GraticuleMark mark{c.Generation(), W, ClientHeight(), g};
   const GraticuleMark& was = LastGraticule;
   if (mark.generation == was.generation && W == was.width && mark.height == was.height &&
       g == was.grey) {
-    c.MoveTo(last_x, Hc - 220);  // where the pen would end
+    c.MoveTo(last_x, Hc - kGridHalfHeight);  // where the pen would end
     return;
   }
-  for (int k = 1; k <= 11; ++k) {
-    c.MoveTo(56, Hc - 20 * k);
-    c.LineTo(W - 10, Hc - 20 * k);
+  for (int k = 1; k <= kGridRows; ++k) {
+    c.MoveTo(kGridLeft, Hc - kRowPitch * k);
+    c.LineTo(W - kGridRightMargin, Hc - kRowPitch * k);
   }
-  for (int k = 1; k <= 11; ++k) {
-    c.MoveTo(56, Hc + 20 * k);
-    c.LineTo(W - 10, Hc + 20 * k);
+  for (int k = 1; k <= kGridRows; ++k) {
+    c.MoveTo(kGridLeft, Hc + kRowPitch * k);
+    c.LineTo(W - kGridRightMargin, Hc + kRowPitch * k);
   }
   // Each vertical line leaves a gap around the centre line for the time labels.
-  for (int k = 1; k <= 10; ++k) {
-    const int x = nearest(GridUnit * 2 * k * 9.73 + 55);
-    c.MoveTo(x, Hc + 220);
-    c.LineTo(x, Hc + 20);
-    c.MoveTo(x, Hc - 5);
-    c.LineTo(x, Hc - 220);
+  for (int k = 1; k <= kDivisions; ++k) {
+    const int x = nearest(GridUnit * 2 * k * kDivisionUnits + kScreenLeft);
+    c.MoveTo(x, Hc + kGridHalfHeight);
+    c.LineTo(x, Hc + kLabelGapBelow);
+    c.MoveTo(x, Hc - kLabelGapAbove);
+    c.LineTo(x, Hc - kGridHalfHeight);
   }
   LastGraticule = {c.Generation(), W, mark.height, g};
 }
@@ -112,8 +113,8 @@ void TForm1::RedrawScreen() {
   const double half = H / 2.0;
   c.Pen.Color = platform::clWhite;
   c.Pen.Width = 1;
-  c.MoveTo(55, Hc);
-  c.LineTo(W - 5, Hc);
+  c.MoveTo(kScreenLeft, Hc);
+  c.LineTo(W - kCentreLineRightMargin, Hc);
 
   c.Pen.Width = TraceWidth;
   const double gainL = TraceGainL * RangeGainL;
@@ -124,8 +125,8 @@ void TForm1::RedrawScreen() {
   std::array<TracePoint, kTracePoints + 1> pt;
   auto point = [&](long j) -> TracePoint& {
     TracePoint& q = pt[static_cast<std::size_t>(j)];
-    q.xR = Nearest((j - 1) * SweepStep + 55);
-    q.xL = Nearest((j - TraceShift) * SweepStep + 55);
+    q.xR = Nearest((j - 1) * SweepStep + kScreenLeft);
+    q.xL = Nearest((j - TraceShift) * SweepStep + kScreenLeft);
     q.newL = Nearest(half + At(SamplesL, TraceStartR + j * spp) * gainL);
     q.newR = Nearest(half + At(SamplesR, TraceStartR + j * spp) * gainR);
     // Erased about H / 2, where the traces were drawn: about Hc = H div 2

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "instrument/Form1.h"
+#include "instrument/screen_layout.h"
 
 namespace osciloskop {
 
@@ -80,21 +81,23 @@ void DrawTimeAxis(TForm1& f, const AxisLabels& labels) {
   c.Pen.Color = platform::clWhite;
   c.Pen.Width = 1;
   c.Font.Color = platform::clWhite;
-  for (int i = 1; i <= 99; ++i) {
-    const int x = nearest(unit * 2 * i * 0.973 + 55);
-    c.MoveTo(x, Hc + 2);
-    c.LineTo(x, Hc - 2);
+  for (int i = 1; i <= kMinorTicks; ++i) {
+    const int x = nearest(unit * 2 * i * kMinorTickUnits + kScreenLeft);
+    c.MoveTo(x, Hc + kMinorTickHalf);
+    c.LineTo(x, Hc - kMinorTickHalf);
   }
-  for (int k = 1; k <= 9; ++k) {
-    const int x = nearest(unit * 2 * k * 9.73 + 55);
-    c.MoveTo(x, Hc + 3);
-    c.LineTo(x, Hc - 3);
+  // Labels on the inner divisions only; the end label is drawn again with each.
+  for (int k = 1; k <= kDivisions - 1; ++k) {
+    const int x = nearest(unit * 2 * k * kDivisionUnits + kScreenLeft);
+    c.MoveTo(x, Hc + kMajorTickHalf);
+    c.LineTo(x, Hc - kMajorTickHalf);
     c.Pen.Width = 1;
     const std::string text = labels.integer_step != 0
                                  ? Fixed(labels.integer_step * k, 0, 0)
                                  : Fixed(k * labels.decimal_step, 1, 0);
-    c.TextOut(nearest(unit * 2 * k * 9.73 + labels.label_dx), Hc + 5, text);
-    c.TextOut(nearest(unit * 2 * 97.3 + labels.end_dx), Hc + labels.end_dy, labels.end_label);
+    c.TextOut(nearest(unit * 2 * k * kDivisionUnits + labels.label_dx), Hc + kTimeLabelDrop, text);
+    c.TextOut(nearest(unit * 2 * kAxisEndUnits + labels.end_dx), Hc + labels.end_dy,
+              labels.end_label);
   }
 }
 
@@ -113,6 +116,20 @@ void RunTimeAxis(TForm1& f, int band) {
 
 // k * step right-aligned in three characters, one decimal below 1.0.
 std::string ScaleText(int k, double step) { return Fixed(k * step, step >= 1.0 ? 0 : 1, 3); }
+
+// One amplitude scale: a mark and its value on each row of the grid from
+// row `first` on, above and below the centre line.
+void DrawScale(platform::TCanvas& c, int Hc, double step, int first, int mark_x, int text_x) {
+  for (int k = first; k <= kScaleRows; ++k) {
+    const std::string text = ScaleText(k, step);
+    c.MoveTo(mark_x, Hc - kRowPitch * k);
+    c.LineTo(mark_x + kScaleMarkLength, Hc - kRowPitch * k);
+    c.TextOut(text_x, Hc - kRowPitch * k - kTextRaise, text);
+    c.MoveTo(mark_x, Hc + kRowPitch * k);
+    c.LineTo(mark_x + kScaleMarkLength, Hc + kRowPitch * k);
+    c.TextOut(text_x, Hc + kRowPitch * k - kTextRaise, text);
+  }
+}
 
 }  // namespace
 
@@ -144,32 +161,17 @@ void TForm1::DrawAxes() {
   c.Pen.Width = 1;
   c.Pen.Color = platform::clYellow;
   c.Font.Color = platform::clYellow;
-  for (int k = 1; k <= 10; ++k) {
-    const std::string text = ScaleText(k, RangeStepL);
-    c.MoveTo(29, Hc - 20 * k);
-    c.LineTo(32, Hc - 20 * k);
-    c.TextOut(34, Hc - 20 * k - 7, text);
-    c.MoveTo(29, Hc + 20 * k);
-    c.LineTo(32, Hc + 20 * k);
-    c.TextOut(34, Hc + 20 * k - 7, text);
-  }
+  // L's scale has no zero row: the time unit stands there instead.
+  DrawScale(c, Hc, RangeStepL, 1, kScaleMarkL, kScaleTextL);
   c.Font.Color = platform::clWhite;
-  c.TextOut(34, Hc - 7, "ms");
-  for (int k = 0; k <= 10; ++k) {
-    const std::string text = ScaleText(k, RangeStepR);
-    c.MoveTo(24, Hc - 20 * k);
-    c.LineTo(27, Hc - 20 * k);
-    c.TextOut(0, Hc - 20 * k - 7, text);
-    c.MoveTo(24, Hc + 20 * k);
-    c.LineTo(27, Hc + 20 * k);
-    c.TextOut(0, Hc + 20 * k - 7, text);
-  }
+  c.TextOut(kScaleTextL, Hc - kTextRaise, "ms");
+  DrawScale(c, Hc, RangeStepR, 0, kScaleMarkR, kScaleTextR);
   c.Pen.Color = platform::clWhite;
-  for (int k = 0; k <= 55; ++k) {
-    c.MoveTo(27, Hc - 4 * k);
-    c.LineTo(29, Hc - 4 * k);
-    c.MoveTo(27, Hc + 4 * k);
-    c.LineTo(29, Hc + 4 * k);
+  for (int k = 0; k <= kGridHalfHeight / kFineTickPitch; ++k) {
+    c.MoveTo(kFineTickLeft, Hc - kFineTickPitch * k);
+    c.LineTo(kFineTickRight, Hc - kFineTickPitch * k);
+    c.MoveTo(kFineTickLeft, Hc + kFineTickPitch * k);
+    c.LineTo(kFineTickRight, Hc + kFineTickPitch * k);
   }
 }
 

@@ -183,4 +183,36 @@ TEST(AudioIO, DestroyingAnOpenStreamReleasesTheDeviceFirst) {
   EXPECT_EQ(platform::LiveWindowCount(), windows);
 }
 
+// Whatever ends an open, a failed prepare or a close after a run, no header
+// is left prepared for a device that is gone.
+TEST(AudioIO, NoHeaderStaysPreparedAfterEitherStreamCloses) {
+  DeviceTime time;
+  platform::TWinControl form(nullptr);
+  TAudioOut* out = new TAudioOut(&form);
+  TAudioIn* in = new TAudioIn(&form);
+  out->OnFillBuffer = [](void*, std::int32_t&) { return true; };
+  auto prepared = [](const TAudioIO& s) {
+    int n = 0;
+    for (int i = 0; i < s.NumBuffers(); ++i) n += (s.Header(i)->dwFlags & WHDR_PREPARED) ? 1 : 0;
+    return n;
+  };
+  auto& card = platform::TheVirtualCard();
+  card.FailPrepare(platform::WaveDir::Out, 3, MMSYSERR_NOMEM);
+  card.FailPrepare(platform::WaveDir::In, 3, MMSYSERR_NOMEM);
+  EXPECT_FALSE(out->OpenAndStart(out));
+  EXPECT_FALSE(in->OpenAndStart(in));
+  EXPECT_EQ(prepared(*out), 0);
+  EXPECT_EQ(prepared(*in), 0);
+
+  ASSERT_TRUE(out->OpenAndStart(out));
+  ASSERT_TRUE(in->OpenAndStart(in));
+  time.RunFor(wavetest::Ms(300));
+  EXPECT_EQ(prepared(*out), out->NumBuffers());
+  EXPECT_EQ(prepared(*in), in->NumBuffers());
+  out->AbortStream();
+  in->AbortStream();
+  EXPECT_EQ(prepared(*out), 0);
+  EXPECT_EQ(prepared(*in), 0);
+}
+
 }  // namespace
