@@ -30,19 +30,6 @@ namespace {
 
 using osciloskop::TForm1;
 
-struct Fixture {
-  fuzz::Instrument instrument;
-  osciloskop::InstrumentState start;  // the state after start-up and one idle step
-  Fixture() {
-    TForm1& f = instrument.Form();
-    bool done = false;
-    f.MyIdleEvent(nullptr, done);
-    start = f;
-  }
-};
-
-Fixture* TheFixture = nullptr;
-
 int U16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
 void SelectHidden(osciloskop::TComboBox* list, int code, void (TForm1::*handler)(platform::TObject*),
@@ -58,15 +45,19 @@ void SelectHidden(osciloskop::TComboBox* list, int code, void (TForm1::*handler)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::InitQt();
-  TheFixture = new Fixture;
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t kHeader = 14;
   if (size < kHeader) return -1;
-  TForm1& f = TheFixture->instrument.Form();
-  static_cast<osciloskop::InstrumentState&>(f) = TheFixture->start;
+  // Each input meets an instrument just started and one idle step on: the
+  // controls of an earlier input (a readout that a list turned off left
+  // standing) must not pass for this one's.
+  fuzz::Instrument instrument;
+  TForm1& f = instrument.Form();
+  bool done = false;
+  f.MyIdleEvent(nullptr, done);
 
   const int width = 100 + U16(data + 5) % 1901;
   const int height = 100 + U16(data + 7) % 1401;
@@ -91,7 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f.CaptureBuffer[i] = n == 0 ? 0 : static_cast<std::int16_t>(U16(samples + 2 * (i % n)));
   f.SampleCount = count;
 
-  bool done = false;
   if (data[0] & 1) {
     f.RadioButton2Click(nullptr);  // one single shot
   } else {

@@ -9,38 +9,18 @@
 namespace platform {
 
 VirtualInDevice::VirtualInDevice(const InputSource* sources, const OutputHistory& loopback)
-    : sources_(sources), loopback_(loopback) {
-  queue_.reserve(8);
-}
-
-VirtualInDevice::~VirtualInDevice() { Cancel(); }
-
-void VirtualInDevice::Cancel() {
-  if (event_ != 0) DeviceScheduler().Cancel(event_);
-  event_ = 0;
-}
-
-std::int64_t VirtualInDevice::FramesOf(const WAVEHDR* h) const {
-  return h->dwBufferLength / format_.nBlockAlign;
-}
+    : sources_(sources), loopback_(loopback) {}
 
 void VirtualInDevice::Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback) {
-  handle_ = handle;
-  callback_ = callback;
-  format_ = format;
-  queue_.clear();
+  Take(handle, format, callback);
   recording_ = false;
   PostMessage(callback_, MM_WIM_OPEN, handle_, 0);
 }
 
 MMRESULT VirtualInDevice::Close() {
-  if (!queue_.empty()) return WAVERR_STILLPLAYING;
-  Cancel();
-  recording_ = false;
-  PostMessage(callback_, MM_WIM_CLOSE, handle_, 0);
-  handle_ = 0;
-  callback_ = NullWindow;
-  return MMSYSERR_NOERROR;
+  const MMRESULT r = Release(MM_WIM_CLOSE);
+  if (r == MMSYSERR_NOERROR) recording_ = false;
+  return r;
 }
 
 void VirtualInDevice::Add(WAVEHDR* header) {

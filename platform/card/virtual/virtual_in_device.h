@@ -13,19 +13,14 @@
 #include "platform/card/input_recorder.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
+#include "platform/card/virtual/virtual_device.h"
 #include "platform/mm/mmsystem.h"
 
 namespace platform {
 
-class VirtualInDevice {
+class VirtualInDevice final : public VirtualDevice {
  public:
   VirtualInDevice(const InputSource* sources /* [2] */, const OutputHistory& loopback);
-  ~VirtualInDevice();
-  VirtualInDevice(const VirtualInDevice&) = delete;
-  VirtualInDevice& operator=(const VirtualInDevice&) = delete;
-
-  bool IsOpen() const { return handle_ != 0; }
-  std::uintptr_t Handle() const { return handle_; }
 
   void Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback);
   MMRESULT Close();
@@ -35,7 +30,6 @@ class VirtualInDevice {
   // recorded with the frames it holds so far.
   void Reset();
 
-  std::size_t Queued() const { return queue_.size(); }
   // Buffers returned whole (not cut short by a reset), since the device was made.
   std::int64_t BuffersRecorded() const { return buffers_recorded_; }
   bool Recording() const { return recording_; }
@@ -50,7 +44,6 @@ class VirtualInDevice {
   void RecordUpTo(std::int64_t end);
 
  private:
-  std::int64_t FramesOf(const WAVEHDR* h) const;
   // Relative frame j's sample of one input.
   std::int16_t Sample(int input, std::int64_t j) const;
   // Absolute frame n's sample of one input at the recorder's rate, as the
@@ -60,21 +53,15 @@ class VirtualInDevice {
   void ScheduleHead();
   void CompleteHead();
   void Return(WAVEHDR* h, std::int64_t frames);
-  void Cancel();
 
   const InputSource* sources_;
   const OutputHistory& loopback_;
-  std::uintptr_t handle_ = 0;
-  HWND callback_ = NullWindow;
-  WAVEFORMATEX format_{};
-  std::vector<WAVEHDR*> queue_;
   bool recording_ = false;
   Nanos start_time_ = 0;
   std::int64_t start_frame_ = 0;  // absolute frame index of the run's frame 0
   std::int64_t cursor_ = 0;       // next run frame not yet given to a buffer
   std::int64_t head_first_ = 0;   // run frame the head buffer begins with
   std::int64_t buffers_recorded_ = 0;
-  Scheduler::Id event_ = 0;
   InputRecorder* recorder_ = nullptr;
   std::int64_t recorded_ = 0;             // absolute frames recorded so far
   std::vector<std::int16_t> record_buf_;  // reused

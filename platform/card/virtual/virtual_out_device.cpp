@@ -9,40 +9,17 @@
 namespace platform {
 
 VirtualOutDevice::VirtualOutDevice(OutputHistory& history, WavWriter& capture)
-    : history_(history), capture_(capture) {
-  queue_.reserve(8);
-}
-
-VirtualOutDevice::~VirtualOutDevice() { Cancel(); }
-
-void VirtualOutDevice::Cancel() {
-  if (event_ != 0) DeviceScheduler().Cancel(event_);
-  event_ = 0;
-}
-
-std::int64_t VirtualOutDevice::FramesOf(const WAVEHDR* h) const {
-  return h->dwBufferLength / format_.nBlockAlign;
-}
+    : history_(history), capture_(capture) {}
 
 void VirtualOutDevice::Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback) {
-  handle_ = handle;
-  callback_ = callback;
-  format_ = format;
-  queue_.clear();
+  Take(handle, format, callback);
   paused_ = false;
   stretch_ = false;
   history_.Restart(format.nSamplesPerSec);
   PostMessage(callback_, MM_WOM_OPEN, handle_, 0);
 }
 
-MMRESULT VirtualOutDevice::Close() {
-  if (!queue_.empty()) return WAVERR_STILLPLAYING;
-  Cancel();
-  PostMessage(callback_, MM_WOM_CLOSE, handle_, 0);
-  handle_ = 0;
-  callback_ = NullWindow;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT VirtualOutDevice::Close() { return Release(MM_WOM_CLOSE); }
 
 void VirtualOutDevice::Write(WAVEHDR* header) {
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;

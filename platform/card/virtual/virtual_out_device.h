@@ -10,21 +10,15 @@
 
 #include "platform/base/timebase.h"
 #include "platform/card/virtual/output_history.h"
+#include "platform/card/virtual/virtual_device.h"
 #include "platform/card/wav_writer.h"
 #include "platform/mm/mmsystem.h"
 
 namespace platform {
 
-class VirtualOutDevice {
+class VirtualOutDevice final : public VirtualDevice {
  public:
   VirtualOutDevice(OutputHistory& history, WavWriter& capture);
-  ~VirtualOutDevice();
-  VirtualOutDevice(const VirtualOutDevice&) = delete;
-  VirtualOutDevice& operator=(const VirtualOutDevice&) = delete;
-
-  bool IsOpen() const { return handle_ != 0; }
-  std::uintptr_t Handle() const { return handle_; }
-  const WAVEFORMATEX& Format() const { return format_; }
 
   void Open(std::uintptr_t handle, const WAVEFORMATEX& format, HWND callback);
   MMRESULT Close();
@@ -34,30 +28,22 @@ class VirtualOutDevice {
   // Returns every queued buffer at once, the one playing cut where it is.
   void Reset();
 
-  std::size_t Queued() const { return queue_.size(); }
   bool Paused() const { return paused_; }
   bool Playing() const { return stretch_; }
   std::int64_t FramesPlayed() const { return frames_played_; }
 
  private:
-  std::int64_t FramesOf(const WAVEHDR* h) const;
   void Begin(Nanos now);
   void Finish();
   void Cut(Nanos now);
   void Played(const WAVEHDR* h, std::int64_t from, std::int64_t to);
-  void Cancel();
 
   OutputHistory& history_;
   WavWriter& capture_;
-  std::uintptr_t handle_ = 0;
-  HWND callback_ = NullWindow;
-  WAVEFORMATEX format_{};
-  std::vector<WAVEHDR*> queue_;
   bool paused_ = false;
   bool stretch_ = false;             // the head buffer is playing
   std::int64_t head_pos_ = 0;        // head frames played before this stretch
   std::int64_t stretch_start_ = 0;   // grid frame at which head frame head_pos_ plays
-  Scheduler::Id event_ = 0;
   std::int64_t frames_played_ = 0;
   std::vector<std::int16_t> convert_;  // capture scratch, grows to the largest buffer
 };
