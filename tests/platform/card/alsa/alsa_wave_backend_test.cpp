@@ -19,6 +19,7 @@
 #include "platform/card/alsa/alsa_volume.h"
 #include "platform/card/cards.h"
 #include "platform/card/virtual/virtual_card.h"
+#include "platform/mm/mixer.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/mm/volume.h"
 #include "platform/options.h"
@@ -518,6 +519,10 @@ TEST(AlsaCardOption, SetUpInstallsTheAlsaBackendsAndFinishTakesThemOut) {
   DWORD v = 0;
   EXPECT_EQ(waveOutGetVolume(nullptr, &v), MMSYSERR_NODRIVER);
   EXPECT_EQ(platform::FinishCard(3), 3);
+  // No card installed: the calls answer as on a machine without a sound card.
+  EXPECT_EQ(waveOutGetNumDevs(), 0u);
+  EXPECT_EQ(mixerGetNumDevs(), 0u);
+  EXPECT_EQ(waveOutGetVolume(nullptr, &v), MMSYSERR_NODRIVER);
 
   // The virtual card again.
   platform::ResetVirtualCard();
