@@ -15,6 +15,7 @@
 
 #include "package/package_root.h"
 #include "real_card/sound_server.h"
+#include "support/private_display.h"
 
 namespace packagetest {
 namespace {
@@ -58,15 +59,11 @@ TEST_F(Package, StartsFromItsDesktopEntryOnAnXServer) {
   PACKAGE_TEST_NEEDS("Xvfb");
   PACKAGE_TEST_NEEDS("xwininfo");
   const std::string dir = TempDir();
-  // -displayfd: the server picks a free display and names it once it is ready.
-  Background xvfb("Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>'" + dir +
-                  "/display' 2>'" + dir + "/xvfb.log'");
-  std::string display;
-  ASSERT_TRUE(Eventually([&] {
-    display = ReadFile(dir + "/display");
-    return display.find('\n') != std::string::npos;
-  })) << ReadFile(dir + "/xvfb.log");
-  display = ":" + display.substr(0, display.find('\n'));
+  // A display number of its own: one picked from :0 up may be taken at the
+  // same moment by another test's server.
+  const testsupport::PrivateDisplay xvfb;
+  ASSERT_TRUE(xvfb.Ok()) << xvfb.Why();
+  const std::string display = xvfb.Name();
 
   const std::vector<std::string> commands = ExecCommands(ReadFile(DesktopEntry()), Exe());
   ASSERT_EQ(commands.size(), 2u) << "the application and its demonstration";
