@@ -1,8 +1,6 @@
 #include "platform/headless/headless.h"
 
 #include <QCoreApplication>
-#include <QImage>
-#include <QPixmap>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -123,14 +121,6 @@ void Runner::Wait(Nanos duration) {
     AdvanceFor(app_, duration, quantum_);
 }
 
-void WriteFileOrThrow(const std::string& path, const std::string& data) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (!f) throw ScriptError{"cannot write '" + path + "'"};
-  f.write(data.data(), static_cast<std::streamsize>(data.size()));
-  f.close();
-  if (!f) throw ScriptError{"cannot write '" + path + "'"};
-}
-
 void Runner::Execute(const std::vector<std::string>& w) {
   const std::string& cmd = w[0];
   // A dump may follow: it shows what the close handler left behind.
@@ -204,8 +194,8 @@ void Runner::Execute(const std::vector<std::string>& w) {
     if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
       throw ScriptError{"screenshot: the file name must end in .png"};
     // The client area, or with "window" the menu bar above it as well.
-    const QImage shot = ClientPicture(Form(), w.size() == 3);
-    if (!shot.save(QString::fromStdString(w[1]), "PNG")) throw ScriptError{"cannot write '" + w[1] + "'"};
+    if (WriteResult failed = SavePicture(Form(), w[1], w.size() == 3))
+      throw ScriptError{failed->Text()};
   } else if (cmd == "menu") {
     Need(w, 3, "menu X Y");
     int x = 0, y = 0;
@@ -226,7 +216,7 @@ void Runner::Execute(const std::vector<std::string>& w) {
       throw ScriptError{failed->Text()};
   } else if (cmd == "dump") {
     Need(w, 2, "dump FILE.json");
-    WriteFileOrThrow(w[1], DumpText(app_));
+    if (WriteResult failed = WriteFile(w[1], DumpText(app_))) throw ScriptError{failed->Text()};
   } else if (cmd == "close") {
     Need(w, 1, "close");
     app_.Guard([&] { Form().Close(); });

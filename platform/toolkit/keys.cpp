@@ -89,33 +89,10 @@ Key KeyOf(const QKeyEvent& e) {
       break;
   }
   if (held != Qt::NoModifier) return Key::Other;
-  switch (e.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return Key::Enter;
-    case Qt::Key_Left:
-      return Key::Left;
-    case Qt::Key_Right:
-      return Key::Right;
-    case Qt::Key_Up:
-      return Key::Up;
-    case Qt::Key_Down:
-      return Key::Down;
-    case Qt::Key_PageUp:
-      return Key::PageUp;
-    case Qt::Key_PageDown:
-      return Key::PageDown;
-    case Qt::Key_Home:
-      return Key::Home;
-    case Qt::Key_End:
-      return Key::End;
-    case Qt::Key_Space:
-      return Key::Space;
-    case Qt::Key_Escape:
-      return Key::Escape;
-    default:
-      break;
-  }
+  // The keypad's Enter is Enter too; the other keys are the script's.
+  if (e.key() == Qt::Key_Enter) return Key::Enter;
+  for (const KeyRow& r : kKeys)
+    if (r.qt_key == e.key() && r.modifiers == Qt::NoModifier && r.key != Key::Other) return r.key;
   const QString text = e.text();
   if (!text.isEmpty() && text.at(0).isPrint()) return Key::Character;
   return Key::Other;

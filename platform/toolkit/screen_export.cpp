@@ -27,26 +27,6 @@ WriteFailure Failure(const std::string& path, int error) {
   return {path, error, std::strerror(error)};
 }
 
-// The whole file at once; a short write (a full disk) is a failure too.
-WriteResult WriteWholeFile(const std::string& path, const char* data, std::size_t size) {
-  // Not blocking: a pipe without a reader is refused, not waited on.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
-  if (fd < 0) return Failure(path, errno);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : ENOSPC;
-      close(fd);
-      return Failure(path, error);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (close(fd) != 0) return Failure(path, errno);
-  return std::nullopt;
-}
-
 std::string Trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return {};
@@ -76,13 +56,34 @@ std::string WriteFailure::CzechText() const {
   return "Soubor „" + PrintableText(path) + "“ nelze zapsat: " + PrintableText(why) + ".";
 }
 
-WriteResult SavePicture(TForm& form, const std::string& path) {
+WriteResult WriteFile(const std::string& path, std::string_view text) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  // Not blocking: a pipe without a reader is refused, not waited on.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) return Failure(path, errno);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      close(fd);
+      return Failure(path, error);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (close(fd) != 0) return Failure(path, errno);
+  return std::nullopt;
+}
+
+WriteResult SavePicture(TForm& form, const std::string& path, bool menu_bar) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!QImageWriter(&buffer, "png").write(ClientPicture(form)))
+  if (!QImageWriter(&buffer, "png").write(ClientPicture(form, menu_bar)))
     return WriteFailure{path, 0, "the picture cannot be made into a PNG"};
-  return WriteWholeFile(path, png.constData(), static_cast<std::size_t>(png.size()));
+  return WriteFile(path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
 }
 
 void CopyPicture(TForm& form) { QGuiApplication::clipboard()->setImage(ClientPicture(form)); }
@@ -115,7 +116,7 @@ WriteResult SaveData(const TForm& form, const std::string& path) {
   char when[32];
   std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
   const std::string csv = ShownDataCsv(form, when);
-  return WriteWholeFile(path, csv.data(), csv.size());
+  return WriteFile(path, csv);
 }
 
 WriteResult StartInputRecording(const std::string& path) {

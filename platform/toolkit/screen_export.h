@@ -6,6 +6,7 @@
 // reason, never half written in silence.
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -23,7 +24,11 @@ struct WriteFailure {
 };
 using WriteResult = std::optional<WriteFailure>;
 
-WriteResult SavePicture(TForm& form, const std::string& path);
+// The whole file at once; a short write (a full disk) is a failure too, and
+// a pipe without a reader is refused, not waited on.
+WriteResult WriteFile(const std::string& path, std::string_view data);
+// The client area as shown, or with `menu_bar` the menu bar above it too.
+WriteResult SavePicture(TForm& form, const std::string& path, bool menu_bar = false);
 void CopyPicture(TForm& form);
 WriteResult SaveData(const TForm& form, const std::string& path);
 // The CSV that SaveData writes: '#' lines with the date and time (`when`),

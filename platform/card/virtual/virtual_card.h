@@ -100,7 +100,6 @@ class VirtualCard final : public Card, public WaveBackend {
   bool IsOpen(WaveDir dir) const;
   std::size_t QueuedBuffers(WaveDir dir) const;
   bool OutputPaused() const { return out_.Paused(); }
-  bool InputRecording() const { return in_.Recording(); }
   std::string Describe() const;
 
  private:
