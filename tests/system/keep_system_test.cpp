@@ -14,6 +14,7 @@
 
 #include "support/private_display.h"
 #include "system/json_read.h"
+#include "system/on_display.h"
 #include "system/program_run.h"
 
 namespace systemtest {
@@ -123,29 +124,12 @@ TEST(Keep, ARecordingStartedAndStoppedReplaysToTheSameReadoutsAndBadFilesAreName
   }
 }
 
-int Sh(const std::string& display, const std::string& command, std::string* out = nullptr) {
-  const std::string file = TempDir() + "/out";
-  const int raw = std::system(
-      ("export DISPLAY=" + display + "; (" + command + ") >'" + file + "' 2>&1").c_str());
-  if (out) *out = ReadFile(file);
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
 // The names of the windows shown, for a failure's message.
 std::string Windows(const std::string& display) {
   std::string names;
-  Sh(display, "for w in $(xdotool search --onlyvisible --name .); do xdotool getwindowname $w; done",
+  OnDisplay(display, "for w in $(xdotool search --onlyvisible --name .); do xdotool getwindowname $w; done",
      &names);
   return names;
-}
-
-jsonread::Value Await(const std::string& path) {
-  for (int i = 0; i < 600; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100))) try {
-      return jsonread::ParseFile(path);
-    } catch (const std::exception&) {
-    }
-  ADD_FAILURE() << "no " << path;
-  return jsonread::Parse("{}");
 }
 
 // In the window, with the X server's keys and clicks: the menu on a right
@@ -169,12 +153,12 @@ TEST(Keep, TheWindowsMenuAndKeysKeepItAndTellWhatCannotBeWritten) {
   // is found once.
   auto find = [&](const std::string& name) {
     std::string id;
-    Sh(display.Name(), "for i in $(seq 100); do xdotool search --onlyvisible --name '" + name +
+    OnDisplay(display.Name(), "for i in $(seq 100); do xdotool search --onlyvisible --name '" + name +
                            "' && exit 0; sleep 0.2; done; exit 1",
        &id);
     return id.substr(0, id.find('\n'));
   };
-  Await(dir + "/1.json");
+  AwaitDump(dir + "/1.json");
   const std::string main = find("^osciloskop JEN");
   const std::string focus = "xdotool windowfocus --sync " + main + " && ";
   // A dialog's file name is typed over the one it offers.
@@ -182,23 +166,23 @@ TEST(Keep, TheWindowsMenuAndKeysKeepItAndTellWhatCannotBeWritten) {
   const std::string save = focus + "xdotool keydown ctrl key s keyup ctrl" + chosen;
   const std::string menu_entry = focus + "xdotool mousemove --window " + main +
                                  " 400 300 click 3 && sleep 0.5 && xdotool key Down Down Down Down";
-  Sh(display.Name(), focus + "xdotool mousemove --window " + main + " 400 300 click 3");
-  const jsonread::Value menu = Await(dir + "/2.json");
+  OnDisplay(display.Name(), focus + "xdotool mousemove --window " + main + " 400 300 click 3");
+  const jsonread::Value menu = AwaitDump(dir + "/2.json");
   EXPECT_EQ(menu["contextMenu"].size(), 4u);
   if (menu["contextMenu"].size() == 4) {
     EXPECT_EQ(menu["contextMenu"][3].Str(), "Nahrávat vstup…");
   }
-  Sh(display.Name(), "xdotool key Escape && " + menu_entry + " Return" + chosen + "'" + dir +
+  OnDisplay(display.Name(), "xdotool key Escape && " + menu_entry + " Return" + chosen + "'" + dir +
                          "/menu.wav' && xdotool key Return");
-  const long at3 = Await(dir + "/3.json")["card"]["framesRecorded"].Int();
-  Sh(display.Name(), save + "/sys/osciloskop.png && xdotool key Return");
-  const jsonread::Value at4 = Await(dir + "/4.json");
+  const long at3 = AwaitDump(dir + "/3.json")["card"]["framesRecorded"].Int();
+  OnDisplay(display.Name(), save + "/sys/osciloskop.png && xdotool key Return");
+  const jsonread::Value at4 = AwaitDump(dir + "/4.json");
   EXPECT_FALSE(find("^osciloskop$").empty()) << "no message box among\n" << Windows(display.Name());
   EXPECT_GT(at4["card"]["framesRecorded"].Int(), at3 + 44100) << "the recording went on";
-  Sh(display.Name(), "xdotool key Return && sleep 0.5 && " + menu_entry + " Return");
-  const long at5 = Await(dir + "/5.json")["card"]["framesRecorded"].Int();
-  Sh(display.Name(), save + "'" + dir + "/shown.png' && xdotool key Return");
-  const jsonread::Value at6 = Await(dir + "/6.json");
+  OnDisplay(display.Name(), "xdotool key Return && sleep 0.5 && " + menu_entry + " Return");
+  const long at5 = AwaitDump(dir + "/5.json")["card"]["framesRecorded"].Int();
+  OnDisplay(display.Name(), save + "'" + dir + "/shown.png' && xdotool key Return");
+  const jsonread::Value at6 = AwaitDump(dir + "/6.json");
   program.join();
   ASSERT_EQ(window.status, 0) << window.err;
   EXPECT_EQ(at6["card"]["framesRecorded"].Int(), at5) << "stopped from the menu";

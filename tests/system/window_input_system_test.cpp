@@ -18,6 +18,7 @@
 
 #include "support/private_display.h"
 #include "system/json_read.h"
+#include "system/on_display.h"
 #include "system/program_run.h"
 
 namespace systemtest {
@@ -99,28 +100,6 @@ std::string What(const jsonread::Value& d) {
   return out.str() + "\n";
 }
 
-// The dump once it is written whole, or an empty object after a minute.
-jsonread::Value AwaitDump(const std::string& path) {
-  for (int i = 0; i < 600; ++i) {
-    try {
-      return jsonread::ParseFile(path);
-    } catch (const std::exception&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  ADD_FAILURE() << "no dump " << path;
-  return jsonread::Parse("{}");
-}
-
-int Sh(const std::string& display, const std::string& command, std::string* out = nullptr) {
-  const std::string file = "/tmp/osciloskop-xdotool-" + std::to_string(getpid()) + ".txt";
-  const int raw = std::system(
-      ("export DISPLAY=" + display + "; (" + command + ") >'" + file + "' 2>&1").c_str());
-  if (out) *out = ReadFile(file);
-  std::remove(file.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
 // The X server's events for the phase's actions, as a shell command.
 std::string Xdotool(const Phase& phase, const std::string& window, const jsonread::Value& dump) {
   static const std::map<std::string, std::string> kKeys = {
@@ -180,7 +159,7 @@ TEST(WindowInput, TheXServersKeysAndClicksDoWhatAHeadlessScriptDoes) {
     GTEST_SKIP() << "xdotool is not installed (Debian: xdotool)";
   }
   // The display answers once it has settled.
-  for (int i = 0; i < 100 && Sh(display.Name(), "xdotool getmouselocation") != 0; ++i)
+  for (int i = 0; i < 100 && OnDisplay(display.Name(), "xdotool getmouselocation") != 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const std::string dir = TempDir();
   mkdir((dir + "/h").c_str(), 0700);
@@ -198,19 +177,19 @@ TEST(WindowInput, TheXServersKeysAndClicksDoWhatAHeadlessScriptDoes) {
   });
   std::string id;
   for (int i = 0; i < 600 && id.empty(); ++i) {
-    Sh(display.Name(), "xdotool search --onlyvisible --name '^osciloskop JEN'", &id);
+    OnDisplay(display.Name(), "xdotool search --onlyvisible --name '^osciloskop JEN'", &id);
     id = id.substr(0, id.find('\n'));
     if (id.find_first_not_of("0123456789") != std::string::npos) id.clear();  // a message
     if (id.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  if (!id.empty()) Sh(display.Name(), "xdotool windowfocus " + id);
+  if (!id.empty()) OnDisplay(display.Name(), "xdotool windowfocus " + id);
   jsonread::Value shown = AwaitDump(dir + "/w/0.json");
   const jsonread::Value first = AwaitDump(dir + "/h/0.json");
   EXPECT_EQ(What(shown), What(first)) << "at start-up";
   EXPECT_EQ(first["focus"].Str(), "ComboBox4") << "the first tab stop";
   for (std::size_t i = 0; i < kPhases.size() && !id.empty() && shown.IsObject(); ++i) {
     const std::string cmd = Xdotool(kPhases[i], id, shown);
-    EXPECT_EQ(Sh(display.Name(), cmd), 0) << cmd;
+    EXPECT_EQ(OnDisplay(display.Name(), cmd), 0) << cmd;
     shown = AwaitDump(dir + "/w/" + std::to_string(i + 1) + ".json");
     if (!shown.IsObject() || !shown.Has("focus")) break;
     const std::string expected = What(AwaitDump(dir + "/h/" + std::to_string(i + 1) + ".json"));
