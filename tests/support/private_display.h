@@ -3,6 +3,9 @@
 // started with the test, gone with it. Where Xvfb is missing the tests that
 // need it are skipped with the reason, except where
 // OSCILOSKOP_REQUIRE_DISPLAY is set (scripts/test sets it under CI).
+// The server never resets: by default it resets whenever its last client
+// leaves, and a client connecting during a reset is refused ("unable to
+// open display"), which a test polling with xwininfo or xdotool meets.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -57,7 +60,7 @@ class PrivateDisplay {
     posix_spawn_file_actions_addopen(&io, 2, "/dev/null", O_WRONLY, 0);
     const std::string display = ":" + std::to_string(number);
     const char* argv[] = {"Xvfb", display.c_str(), "-displayfd", "3", "-screen", "0",
-                          "1280x1024x24", "-nolisten", "tcp", nullptr};
+                          "1280x1024x24", "-nolisten", "tcp", "-noreset", nullptr};
     const int spawned = posix_spawnp(&pid_, "Xvfb", &io, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&io);
     close(fds[1]);
