@@ -72,11 +72,19 @@ class RealCardAt : public ::testing::Test {
                       OSCILOSKOP_EXE + "' " + where + " --card=alsa:osc --script='" + dir_ +
                       "/bg.txt' 2>'" + dir_ + "/bg.err'");
   }
-  // Waits for a file the program writes.
-  static bool Await(const std::string& path, double seconds) {
+  // Waits up to `seconds` for `done`, or for a file the program writes.
+  template <typename Done>
+  static bool Await(Done done, double seconds) {
     for (int i = 0; i < seconds * 20; ++i, Sleep(0.05))
-      if (!ReadFile(path).empty()) return true;
-    return false;
+      if (done()) return true;
+    return done();
+  }
+  static bool Await(const std::string& path, double seconds) {
+    return Await([&] { return !ReadFile(path).empty(); }, seconds);
+  }
+  // Waits for the program to have said `what` `times` times on stderr.
+  static bool AwaitSaid(const std::string& what, int times, double seconds) {
+    return Await([&] { return Count(ReadFile(dir_ + "/bg.err"), what) >= times; }, seconds);
   }
   // The readouts of a run that hears the 600 Hz sine on its left input and
   // the 300 Hz square on its right, then the 1000 Hz sine.
@@ -180,7 +188,7 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
   testsupport::PrivateDisplay display;
   OSCILOSKOP_NEED_DISPLAY(display);
   Background program = Start("wait 3\ndump " + dir_ + "/up.json\nwait 3\ndump " + dir_ +
-                                 "/lost.json\nwait 6\ndump " + dir_ + "/back.json\nclose\n",
+                                 "/lost.json\nwait 10\ndump " + dir_ + "/back.json\nclose\n",
                              display.Name());
   ASSERT_TRUE(Await(dir_ + "/up.json", 20)) << ReadFile(dir_ + "/bg.err");
   const jsonread::Value up = jsonread::ParseFile(dir_ + "/up.json");
@@ -195,6 +203,8 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
   EXPECT_EQ(d["title"].Str(), lost) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(d["caption"].Str(), caption);
   ASSERT_EQ(server_->Start(), "");
+  EXPECT_TRUE(Await([&] { return ShownTitle(display.Name()) == caption; }, 10))
+      << ShownTitle(display.Name()) << "\n" << ReadFile(dir_ + "/bg.err");
   ASSERT_EQ(program.Wait(seconds(30)), 0) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(jsonread::ParseFile(dir_ + "/back.json")["title"].Str(), caption);
 }
@@ -202,20 +212,25 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
 TEST_F(RealCard, ServerKilledAndRestartedComesBackWithoutRestartingTheInstrument) {
   ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
   Background play = server_->PlayIntoInput(dir_ + "/600.wav");
-  Background program = Start("wait 14\ndump " + dir_ + "/after.json\nclose\n");
-  Sleep(3);
+  // Each step waits for what it needs, not for a fixed time, so that a
+  // loaded machine meets the same sequence; the dump comes well after.
+  Background program =
+      Start("wait 2\ndump " + dir_ + "/up.json\nwait 14\ndump " + dir_ + "/after.json\nclose\n");
+  ASSERT_TRUE(Await(dir_ + "/up.json", 20)) << ReadFile(dir_ + "/bg.err");
   const long rss = ProcStatus(program.pid(), "VmRSS");
   const long threads = ProcStatus(program.pid(), "Threads");
   server_->Kill();
-  Sleep(2);
+  ASSERT_TRUE(AwaitSaid(") failed: ", 2, 10)) << ReadFile(dir_ + "/bg.err");
+  Sleep(1);  // its attempts to reopen meet no server
   ASSERT_EQ(server_->Start(), "");
   play = server_->PlayIntoInput(dir_ + "/600.wav");
   Background rec = server_->RecordOutput(dir_ + "/out.raw");
-  Sleep(3.5);
+  ASSERT_TRUE(AwaitSaid(" is back", 2, 10)) << ReadFile(dir_ + "/bg.err");
+  Sleep(1.5);
   rec.Stop();
   // Another program changes the new server's volume: the mixer hears it.
   ASSERT_TRUE(server_->SetSinkVolume("outA", 50));
-  Sleep(2.5);
+  Sleep(1.5);
   // No thread left behind or piling up, no memory growing while it was away.
   EXPECT_EQ(ProcStatus(program.pid(), "Threads"), threads);
   EXPECT_LT(ProcStatus(program.pid(), "VmRSS") - rss, 20'000) << "kB";
