@@ -26,9 +26,9 @@ class Card {
   // --list-cards: its PCM and mixer devices, one a line on stdout.
   virtual void List(const PlatformOptions& options) = 0;
 
-  // The dump's "card" and "volumes" objects (inside them).
+  // The dump's "card" object (inside it); the volumes the dump reads
+  // through mm's calls.
   virtual void DumpCard(JsonWriter& w) = 0;
-  virtual void DumpVolumes(JsonWriter& w) = 0;
 
   // The `signal` and `mixer` script commands: empty, or why not.
   virtual std::string SetSignal(char side, const std::string& source) = 0;

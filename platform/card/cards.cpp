@@ -16,11 +16,14 @@ struct CardKind {
   // there: ResetVirtualCard may replace it, so it is not held here).
   void (*choose)(const std::string& value);
   Card& (*card)();
+  // Lets go of what choose made, once the card has finished.
+  void (*release)();
 };
 
 bool IsVirtual(const std::string& v) { return v == "virtual"; }
 void ChooseVirtual(const std::string&) {}
 Card& Virtual() { return TheVirtualCard(); }
+void ReleaseVirtual() {}
 
 std::unique_ptr<AlsaCard>& AlsaInUse() {
   static std::unique_ptr<AlsaCard> card;
@@ -29,10 +32,11 @@ std::unique_ptr<AlsaCard>& AlsaInUse() {
 bool IsAlsa(const std::string& v) { return v == "alsa" || v.rfind("alsa:", 0) == 0; }
 void ChooseAlsa(const std::string& v) { AlsaInUse() = std::make_unique<AlsaCard>(v); }
 Card& Alsa() { return *AlsaInUse(); }
+void ReleaseAlsa() { AlsaInUse().reset(); }
 
 constexpr CardKind kCards[] = {
-    {IsVirtual, ChooseVirtual, Virtual},
-    {IsAlsa, ChooseAlsa, Alsa},
+    {IsVirtual, ChooseVirtual, Virtual, ReleaseVirtual},
+    {IsAlsa, ChooseAlsa, Alsa, ReleaseAlsa},
 };
 
 const CardKind* KindOf(const std::string& value) {
@@ -72,12 +76,13 @@ int ListCards(const PlatformOptions& options) {
   if (!kind) return 2;
   kind->choose(options.card);
   kind->card().List(options);
+  kind->release();
   return 0;
 }
 
 int FinishCard(int status) {
   TheCard().Finish();
-  AlsaInUse().reset();
+  if (Chosen()) Chosen()->release();
   Chosen() = nullptr;
   return status;
 }

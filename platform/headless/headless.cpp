@@ -15,6 +15,7 @@
 #include "platform/base/printable.h"
 #include "platform/base/timebase.h"
 #include "platform/card/cards.h"
+#include "platform/mm/volume.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
 #include "platform/toolkit/screen_export.h"
@@ -277,8 +278,16 @@ std::string DumpText(TApplication& app) {
   w.BeginObject("card");
   TheCard().DumpCard(w);
   w.EndObject();
+  // The playback volumes as the program's own calls read them; -1 where
+  // the card has no such volume.
+  const auto volume = [](auto read) {
+    DWORD v = 0;
+    return read(&v) == MMSYSERR_NOERROR ? std::int64_t{v} : std::int64_t{-1};
+  };
   w.BeginObject("volumes");
-  TheCard().DumpVolumes(w);
+  w.Value("waveOut", volume([](DWORD* v) { return waveOutGetVolume(HWAVEOUT{}, v); }));
+  for (UINT d = kFirstAuxDevice; d <= kLastAuxDevice; ++d)
+    w.Value("aux" + std::to_string(d), volume([d](DWORD* v) { return auxGetVolume(d, v); }));
   w.EndObject();
   w.List("errors", app.Errors());
   w.EndObject();

@@ -8,6 +8,7 @@
 // instrument's controls, menu and handlers know nothing of it.
 #include <QObject>
 #include <QPoint>
+#include <functional>
 #include <string>
 #include <vector>
 

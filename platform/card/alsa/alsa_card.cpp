@@ -108,17 +108,6 @@ void AlsaCard::DumpCard(JsonWriter& w) {
   }
 }
 
-void AlsaCard::DumpVolumes(JsonWriter& w) {
-  // -1 where the card has no such volume.
-  auto value = [this](int d) -> std::int64_t {
-    DWORD v = 0;
-    if (!volume_ || volume_->Get(d, &v) != MMSYSERR_NOERROR) return -1;
-    return static_cast<std::int64_t>(v);
-  };
-  w.Value("waveOut", value(0));
-  for (int d = 1; d <= 5; ++d) w.Value("aux" + std::to_string(d), value(d));
-}
-
 std::string AlsaCard::SetSignal(char, const std::string&) {
   // A script drives a real card's inputs no more than a user could.
   return "signal: the inputs of --card=alsa:" + device_ +

@@ -217,16 +217,6 @@ void VirtualCard::DumpCard(JsonWriter& w) {
     w.Value("framesRecorded", static_cast<std::int64_t>(FramesRecorded()));
 }
 
-void VirtualCard::DumpVolumes(JsonWriter& w) {
-  DWORD v = 0;
-  volumes_.Get(0, &v);
-  w.Value("waveOut", static_cast<std::int64_t>(v));
-  for (int d = 1; d <= 5; ++d) {
-    volumes_.Get(d, &v);
-    w.Value("aux" + std::to_string(d), static_cast<std::int64_t>(v));
-  }
-}
-
 std::string VirtualCard::SetSignal(char side, const std::string& source) {
   return SetInputSource(side, source);
 }

@@ -45,7 +45,6 @@ class VirtualCard final : public Card, public WaveBackend {
   void Finish() override;
   void List(const PlatformOptions& options) override;
   void DumpCard(JsonWriter& w) override;
-  void DumpVolumes(JsonWriter& w) override;
   std::string SetSignal(char side, const std::string& source) override;
   std::string ChangeMixer(const std::string& line, const std::string& control,
                           const std::string& value) override;
