@@ -136,6 +136,10 @@ class TForm1 final : public platform::TForm, public InstrumentState {
   void ComboBox7Click(TObject* Sender);
   void ScrollBar5Change(TObject* Sender);
   void ComboBox8Click(TObject* Sender);
+  // The generator set from outside the window (the measuring instrument):
+  // through the strip's sliders, so the strip shows the setting as far as
+  // they can express it, and then exactly.
+  void SetGenerator(std::int32_t frequency_hz, std::int32_t amplitude);
 
   // Calibration walk-through and auxiliary commands.
   void test2Click(TObject* Sender);

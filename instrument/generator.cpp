@@ -97,4 +97,20 @@ void TForm1::ComboBox8Click(TObject*) {
   }
 }
 
+void TForm1::SetGenerator(std::int32_t frequency_hz, std::int32_t amplitude) {
+  amplitude = std::clamp<std::int32_t>(amplitude, 0, 32767);
+  if (amplitude > ScrollBar4->Max()) ScrollBar4->SetMax(32767);
+  ScrollBar4->SetPosition(amplitude);
+  GenAmplitude = amplitude;
+  frequency_hz = std::clamp<std::int32_t>(frequency_hz, 10, 20000);
+  // The range widens first, the maximum before the minimum, as the band
+  // list does.
+  if (frequency_hz > ScrollBar5->Max()) ScrollBar5->SetMax(20000);
+  if (frequency_hz < ScrollBar5->Min()) ScrollBar5->SetMin(10);
+  ScrollBar5->SetPosition(frequency_hz);
+  // Above 1 kHz the slider rounds to 100 Hz; the tone is what was asked.
+  GenFrequency = frequency_hz;
+  Panel14->SetVisible(GenFrequency > 2500);
+}
+
 }  // namespace osciloskop

@@ -1,11 +1,17 @@
-// Program entry: the application, the main window, the message loop.
+// Program entry: the application, the main window, the measuring
+// instrument beside it, the message loop.
 #include "instrument/Form1.h"
 #include "platform/program.h"
+#include "program/lab_link.h"
 
 int main(int argc, char** argv) {
   return platform::RunProgram(argc, argv, [] {
     platform::Application->Initialize();
+    program::OfferMeasuringWindow();
     platform::Application->CreateForm(osciloskop::Form1);
-    return platform::Application->Run();
+    const auto lab = program::StartLab(platform::Application->Options());
+    const int status = platform::Application->Run();
+    program::StopLab();
+    return status;
   });
 }

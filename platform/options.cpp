@@ -13,6 +13,20 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
   rest = s.substr(p.size());
   return true;
 }
+
+// A positive finite number up to `max`, else false with the message.
+bool PositiveNumber(const std::string& option, const std::string& v, double max,
+                    std::optional<double>& out, std::string& error) {
+  double x = 0;
+  auto r = std::from_chars(v.data(), v.data() + v.size(), x);
+  if (r.ec != std::errc() || r.ptr != v.data() + v.size() || !(x > 0) || !(x <= max)) {
+    error = option + " must be a number above 0 and at most " + std::to_string(static_cast<long>(max)) +
+            ", not '" + v + "'";
+    return false;
+  }
+  out = x;
+  return true;
+}
 }  // namespace
 
 #ifndef OSCILOSKOP_VERSION
@@ -23,7 +37,8 @@ std::string UsageText() {
   return R"(usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]
                   [--output-wav=FILE] [--record-input=FILE] [--headless] [--script=FILE]
                   [--idle-quantum-ms=N] [--busy-idle] [--mixer=none|fail-caps|fail-open]
-                  [--list-cards] [--help] [--version]
+                  [--measurements] [--settings=FILE|none] [--cal-ur=VOLTS]
+                  [--cal-il=VOLTS] [--shunt=OHMS] [--list-cards] [--help] [--version]
 SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
 )";
 }
@@ -50,6 +65,12 @@ Options (of the platform; the instrument itself reads none):
   --idle-quantum-ms=N       time one idle step costs in a headless run: 1 to 1000 (1)
   --busy-idle               run the idle steps back to back even when they change
                             nothing (by default the window rests until something does)
+  --measurements            open the measuring window ("Měření") at start
+  --settings=FILE|none      keep the calibration in FILE (INI), or nowhere (by default in
+                            the user's configuration folder, osciloskop/osciloskop.ini)
+  --cal-ur=VOLTS            full scale of the UR input (peak volts at 32767) for this run
+  --cal-il=VOLTS            full scale of the IL input for this run
+  --shunt=OHMS              the current-sense resistor for this run
   --list-cards              print the chosen card's PCM and mixer devices and exit
   --help                    print this help and exit
   --version                 print the version and exit
@@ -138,6 +159,20 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
         return false;
       }
       out.mixer_fault = v;
+    } else if (a == "--measurements") {
+      out.measurements = true;
+    } else if (StartsWith(a, "--settings=", v)) {
+      if (v.empty()) {
+        error = "--settings needs a file name or 'none'";
+        return false;
+      }
+      out.settings = v;
+    } else if (StartsWith(a, "--cal-ur=", v)) {
+      if (!PositiveNumber("--cal-ur", v, 1000, out.cal_ur, error)) return false;
+    } else if (StartsWith(a, "--cal-il=", v)) {
+      if (!PositiveNumber("--cal-il", v, 1000, out.cal_il, error)) return false;
+    } else if (StartsWith(a, "--shunt=", v)) {
+      if (!PositiveNumber("--shunt", v, 1e9, out.shunt, error)) return false;
     } else if (a == "--busy-idle") {
       out.busy_idle = true;
     } else if (a == "--list-cards") {

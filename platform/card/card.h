@@ -6,6 +6,8 @@
 // cards.h; card/virtual/ is the skeleton to copy for a new card.
 #include <string>
 
+#include "platform/card/input_recorder.h"
+
 namespace platform {
 
 class JsonWriter;
@@ -14,6 +16,9 @@ struct PlatformOptions;
 class Card {
  public:
   virtual ~Card() = default;
+
+  // "virtual", or "alsa:DEVICE": what a calibration is kept for.
+  virtual std::string Name() const = 0;
 
   // Takes the options that concern it: empty, or a message naming the one
   // that cannot be taken (an option of another card is refused by name).
@@ -40,6 +45,9 @@ class Card {
   virtual std::string StartRecording(const std::string& path) = 0;
   virtual void StopRecording() = 0;
   virtual bool Recording() const = 0;
+  // Every frame the card records, file or not, also goes to `tap` (the
+  // measuring instrument), on the thread that records.
+  virtual void SetCaptureTap(CaptureTap tap) = 0;
 };
 
 }  // namespace platform

@@ -4,9 +4,10 @@
 
 namespace platform {
 
-std::string InputRecorder::Create(const std::string& path) {
+std::string InputRecorder::Create(const std::string& path, std::uint64_t from) {
   std::lock_guard lock(mutex_);
   path_ = path;
+  file_from_ = from == kFromNext ? appended_ : from;
   return writer_.Create(path, 2, kRate);
 }
 
@@ -17,7 +18,22 @@ bool InputRecorder::IsOpen() const {
 
 void InputRecorder::Append(const std::int16_t* stereo, std::size_t frames) {
   std::lock_guard lock(mutex_);
-  writer_.Append(stereo, frames);
+  AppendLocked(stereo, frames);
+}
+
+void InputRecorder::AppendLocked(const std::int16_t* stereo, std::size_t frames) {
+  const std::uint64_t first = appended_;
+  appended_ += frames;
+  if (tap_) tap_(stereo, frames);
+  if (!writer_.IsOpen() || appended_ <= file_from_) return;
+  // A file started between two deliveries begins with its own first frame.
+  const std::uint64_t skip = file_from_ > first ? file_from_ - first : 0;
+  writer_.Append(stereo + 2 * skip, frames - skip);
+}
+
+void InputRecorder::SetTap(CaptureTap tap) {
+  std::lock_guard lock(mutex_);
+  tap_ = std::move(tap);
 }
 
 bool InputRecorder::AppendPcm(const char* data, std::size_t frames, const WAVEFORMATEX& format) {
@@ -26,7 +42,7 @@ bool InputRecorder::AppendPcm(const char* data, std::size_t frames, const WAVEFO
   const int channels = format.nChannels == 1 ? 1 : 2;
   const std::size_t block = format.nBlockAlign ? format.nBlockAlign : channels * bits / 8;
   std::lock_guard lock(mutex_);
-  if (!writer_.IsOpen()) return true;
+  if (!writer_.IsOpen() && !tap_) return true;
   convert_.resize(frames * 2);
   for (std::size_t k = 0; k < frames; ++k) {
     const char* at = data + k * block;
@@ -34,7 +50,7 @@ bool InputRecorder::AppendPcm(const char* data, std::size_t frames, const WAVEFO
     convert_[2 * k] = left;
     convert_[2 * k + 1] = channels == 2 ? ReadPcmSample(at + bits / 8, bits) : left;
   }
-  writer_.Append(convert_.data(), frames);
+  AppendLocked(convert_.data(), frames);
   return true;
 }
 

@@ -14,7 +14,11 @@
 //
 // Appends may come from any one thread at a time (a real card's capture
 // thread); the recorder locks itself.
+//
+// The same frames, file or no file, also go to the capture tap when one is
+// set: the measuring instrument sees every frame, not only the form's runs.
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,13 +28,20 @@
 
 namespace platform {
 
+// Stereo 16-bit frames at InputRecorder::kRate, called on the thread that
+// appends (a real card's capture thread).
+using CaptureTap = std::function<void(const std::int16_t* stereo, std::size_t frames)>;
+
 class InputRecorder {
  public:
   static constexpr int kRate = 44100;
+  static constexpr std::uint64_t kFromNext = ~std::uint64_t{0};
 
   // Creates the file at once, so that an unwritable one is refused at
-  // start; empty on success, else a message naming the file.
-  std::string Create(const std::string& path);
+  // start; empty on success, else a message naming the file. The file keeps
+  // the frames from the `from`-th frame appended on (counting from 0 for the
+  // recorder's first), by default from the next one.
+  std::string Create(const std::string& path, std::uint64_t from = kFromNext);
   bool IsOpen() const;
   const std::string& Path() const { return path_; }
 
@@ -44,11 +55,18 @@ class InputRecorder {
   std::uint64_t Frames() const;
   void Close();
 
+  void SetTap(CaptureTap tap);
+
  private:
   mutable std::mutex mutex_;
   WavWriter writer_;
   std::string path_;
   std::vector<std::int16_t> convert_;  // reused for AppendPcm
+  std::uint64_t appended_ = 0;         // frames appended so far, file or not
+  std::uint64_t file_from_ = 0;        // the file's first frame in that count
+  CaptureTap tap_;
+
+  void AppendLocked(const std::int16_t* stereo, std::size_t frames);
 };
 
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/headless/headless.h"
+#include "platform/headless/script_extension.h"
 
 #include <QCoreApplication>
 #include <charconv>
@@ -25,6 +26,11 @@
 namespace platform {
 
 namespace {
+
+ScriptExtension& Extension() {
+  static ScriptExtension extension;
+  return extension;
+}
 
 struct ScriptError {
   std::string message;
@@ -127,7 +133,13 @@ void Runner::Execute(const std::vector<std::string>& w) {
   // A dump may follow: it shows what the close handler left behind.
   if (closed_ && cmd != "dump")
     throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
-  if (cmd == "wait") {
+  if (const ScriptExtension& ext = Extension(); ext.handles && ext.handles(w)) {
+    if (ext.check) Check(ext.check(w));
+    std::string error;
+    app_.Guard([&] { error = ext.run(w); });
+    Check(error);
+    Settle();
+  } else if (cmd == "wait") {
     Need(w, 2, "wait SECONDS");
     double s = 0;
     if (!ParseSeconds(w[1], s) || s < 0 || s > 1e6)
@@ -230,6 +242,9 @@ void Runner::Execute(const std::vector<std::string>& w) {
 
 }  // namespace
 
+void SetScriptExtension(ScriptExtension extension) { Extension() = std::move(extension); }
+const ScriptExtension& TheScriptExtension() { return Extension(); }
+
 void RunFor(TApplication& app, double seconds, int quantum_ms) {
   AdvanceFor(app, static_cast<Nanos>(std::llround(seconds * 1e9)), Nanos{quantum_ms} * 1'000'000);
 }
@@ -290,6 +305,7 @@ std::string DumpText(TApplication& app) {
     w.Value("aux" + std::to_string(d), volume([d](DWORD* v) { return auxGetVolume(d, v); }));
   w.EndObject();
   w.List("errors", app.Errors());
+  if (const ScriptExtension& ext = Extension(); ext.dump) ext.dump(w);
   w.EndObject();
   return w.Text();
 }

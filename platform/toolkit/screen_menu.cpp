@@ -12,6 +12,22 @@
 
 namespace platform {
 
+namespace {
+struct ExtraEntry {
+  std::string text, keys;
+  std::function<void()> action;
+};
+std::vector<ExtraEntry>& ExtraEntries() {
+  static std::vector<ExtraEntry> entries;
+  return entries;
+}
+}  // namespace
+
+void AddScreenMenuEntry(const std::string& text, const std::string& keys,
+                        std::function<void()> action) {
+  ExtraEntries().push_back({text, keys, std::move(action)});
+}
+
 ScreenMenu::ScreenMenu(TForm* form, QWidget* window)
     : QObject(window), form_(form), window_(window), menu_(new QMenu(window)), folder_(QDir::homePath()) {
   menu_->addAction(QStringLiteral("Uložit obrázek…"), this, [this] { SavePictureAs(); });
@@ -24,6 +40,10 @@ ScreenMenu::ScreenMenu(TForm* form, QWidget* window)
   key(QKeySequence(QStringLiteral("Ctrl+S")), [this] { SavePictureAs(); });
   key(QKeySequence(QStringLiteral("Ctrl+Shift+S")), [this] { SaveDataAs(); });
   key(QKeySequence::Copy, [this] { CopyPicture(*form_); });
+  for (const ExtraEntry& e : ExtraEntries()) {
+    menu_->addAction(QString::fromStdString(e.text), this, e.action);
+    if (!e.keys.empty()) key(QKeySequence(QString::fromStdString(e.keys)), e.action);
+  }
 }
 
 ScreenMenu::~ScreenMenu() = default;

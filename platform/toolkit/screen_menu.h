@@ -21,6 +21,11 @@ namespace platform {
 class TForm;
 struct WriteFailure;
 
+// An entry of a layer above (the measuring instrument) at the end of every
+// screen menu made from now on, with its key (as QKeySequence reads it).
+void AddScreenMenuEntry(const std::string& text, const std::string& keys,
+                        std::function<void()> action);
+
 class ScreenMenu final : public QObject {
  public:
   // The keys (Ctrl+S the picture, Ctrl+Shift+S the data, Ctrl+C a copy of

@@ -5,6 +5,7 @@
 // thread writes to.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/card/card.h"
 #include "platform/card/input_recorder.h"
@@ -33,6 +34,8 @@ class AlsaCard final : public Card {
   std::string StartRecording(const std::string& path) override { return recorder_.Create(path); }
   void StopRecording() override { recorder_.Close(); }
   bool Recording() const override { return recorder_.IsOpen(); }
+  std::string Name() const override { return "alsa:" + device_; }
+  void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
 
  private:
   std::string device_;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <algorithm>
 #include <memory>
 
 #include "platform/base/json.h"
@@ -165,10 +166,9 @@ void VirtualCard::StopCapture() {
 }
 
 std::string VirtualCard::RecordInput(const std::string& path) {
-  if (std::string error = recorder_.Create(path); !error.empty()) return error;
   // From the frame under way: frame 0 at the start of a program.
-  in_.SetRecorder(&recorder_, FrameAt(DeviceClock().Now(), InputRecorder::kRate));
-  return {};
+  const std::int64_t now = FrameAt(DeviceClock().Now(), InputRecorder::kRate);
+  return recorder_.Create(path, static_cast<std::uint64_t>(std::max<std::int64_t>(0, now - recorder_base_)));
 }
 
 std::string VirtualCard::SetUp(const PlatformOptions& options) {
@@ -184,6 +184,10 @@ std::string VirtualCard::SetUp(const PlatformOptions& options) {
 }
 
 void VirtualCard::Install() {
+  // Attached for good, so the capture tap sees every frame from the start;
+  // a file takes its part of them (RecordInput).
+  recorder_base_ = FrameAt(DeviceClock().Now(), InputRecorder::kRate);
+  in_.SetRecorder(&recorder_, recorder_base_);
   SetWaveBackend(this);
   SetVolumeBackend(&volumes_);
   SetMixerBackend(&mixer_);
@@ -230,7 +234,6 @@ std::string VirtualCard::ChangeMixer(const std::string& line, const std::string&
 void VirtualCard::StopRecording() {
   if (!recorder_.IsOpen()) return;
   in_.RecordUpTo(FrameAt(DeviceClock().Now(), InputRecorder::kRate));
-  in_.SetRecorder(nullptr);
   recorder_.Close();
 }
 

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/card/card.h"
 #include "platform/card/input_recorder.h"
@@ -51,6 +52,8 @@ class VirtualCard final : public Card, public WaveBackend {
   std::string StartRecording(const std::string& path) override { return RecordInput(path); }
   void StopRecording() override;
   bool Recording() const override { return recorder_.IsOpen(); }
+  std::string Name() const override { return "virtual"; }
+  void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
 
   VirtualVolumes& Volumes() { return volumes_; }
   VirtualMixer& Mixer() { return mixer_; }
@@ -126,6 +129,7 @@ class VirtualCard final : public Card, public WaveBackend {
   WavWriter capture_;
   std::string capture_path_;
   InputRecorder recorder_;
+  std::int64_t recorder_base_ = 0;  // absolute frame of the recorder's first
   bool capture_format_fixed_ = false;
   VirtualOutDevice out_;
   VirtualInDevice in_;

@@ -1,0 +1,100 @@
+#pragma once
+// The measuring instrument beside the form: it takes every frame the card
+// records in quarter-second blocks, measures each (analysis/), keeps the
+// calibration, drives the generator, logs, and has a window of its own
+// ("Měření"). Scripts and the dump reach the same actions and readings.
+// Lives on the GUI thread; only OnFrames is called from the recording one.
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/block_analyzer.h"
+#include "lab/block_collector.h"
+#include "lab/calibration.h"
+#include "lab/calibration_store.h"
+#include "lab/measurement_log.h"
+#include "lab/program_link.h"
+
+namespace platform {
+class JsonWriter;
+}
+
+namespace lab {
+
+class MeasuringWindow;
+
+struct LabOptions {
+  bool open_window = false;
+  std::string settings;  // "" the default file, "none", or a file
+  std::optional<double> cal_ur, cal_il, shunt;
+};
+
+inline constexpr std::size_t kBlockFrames = 11025;  // a quarter second
+
+class Lab final : public QObject {
+ public:
+  Lab(ProgramLink link, LabOptions options);
+  ~Lab() override;
+
+  // Loads the calibration, attaches to the card and opens the window if
+  // asked; empty, or a note for stderr (a broken settings file).
+  std::string Start();
+
+  // The actions of the window and of scripts: empty, or why not (Czech).
+  std::string SetGenerator(double frequency_hz, std::optional<double> peak_v);
+  std::string CalibrateUr(double true_rms_v);
+  std::string CalibrateIl(double true_rms_v);
+  std::string CalibrateClockTo(double true_hz);
+  std::string CalibrateSkewNow();
+  std::string SetShuntOhm(double ohm);
+  std::string ResetCalibration();
+  std::string StartLog(const std::string& path);
+  void StopLog();
+  void ShowWindow();
+  void HideWindow();
+  bool WindowShown() const;
+  std::string SaveWindowPicture(const std::string& path);
+
+  const Calibration& CurrentCalibration() const { return calibration_; }
+  const std::optional<analysis::Readings>& Latest() const { return latest_; }
+  GeneratorSetting Generator() const { return link_.generator(); }
+  // The warnings the window shows under the readings.
+  std::vector<std::string> Notes() const;
+  const MeasurementLog& Log() const { return log_; }
+
+  // Scripts: whether a line is the lab's, its check before the run, and
+  // the line itself; empty or the message.
+  static bool Handles(const std::vector<std::string>& words);
+  static std::string Check(const std::vector<std::string>& words);
+  std::string Run(const std::vector<std::string>& words);
+  void Dump(platform::JsonWriter& w) const;
+
+ private:
+  void OnFrames(const std::int16_t* stereo, std::size_t frames);
+  void ProcessBlocks();
+  void Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_frame);
+  std::string Calibrated(std::string error);
+  void Refresh();
+
+  ProgramLink link_;
+  LabOptions options_;
+  CalibrationStore store_;
+  Calibration calibration_;
+  std::string card_;
+  BlockCollector collector_;
+  analysis::BlockAnalyzer analyzer_;
+  std::vector<std::int16_t> block_;
+  std::vector<double> ur_, il_;
+  std::optional<analysis::Readings> latest_;
+  double latest_time_s_ = 0;
+  std::uint64_t blocks_ = 0;
+  MeasurementLog log_;
+  std::string log_error_;
+  std::unique_ptr<MeasuringWindow> window_;
+};
+
+}  // namespace lab

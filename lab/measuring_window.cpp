@@ -1,0 +1,166 @@
+#include "lab/measuring_window.h"
+
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "lab/calibration_dialog.h"
+#include "lab/lab.h"
+#include "lab/readout_table.h"
+#include "lab/si_format.h"
+
+namespace lab {
+
+namespace {
+
+QLabel* ValueLabel() {
+  auto* l = new QLabel(QStringLiteral("—"));
+  l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  l->setMinimumWidth(120);
+  l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return l;
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
+  setWindowTitle(QStringLiteral("Měření"));
+  auto* top = new QVBoxLayout(this);
+  heading_ = new QLabel;
+  top->addWidget(heading_);
+
+  auto* table = new QGridLayout;
+  table->addWidget(new QLabel(QStringLiteral("napětí UR")), 0, 1, Qt::AlignRight);
+  table->addWidget(new QLabel(QStringLiteral("proud IL")), 0, 2, Qt::AlignRight);
+  int row = 1;
+  for (const ChannelQuantity& q : ChannelQuantities()) {
+    table->addWidget(new QLabel(QString::fromUtf8(q.label)), row, 0);
+    ur_values_.push_back(ValueLabel());
+    il_values_.push_back(ValueLabel());
+    table->addWidget(ur_values_.back(), row, 1);
+    table->addWidget(il_values_.back(), row++, 2);
+  }
+  for (const PairQuantity& q : PairQuantities()) {
+    table->addWidget(new QLabel(QString::fromUtf8(q.label)), row, 0);
+    pair_values_.push_back(ValueLabel());
+    table->addWidget(pair_values_.back(), row++, 1, 1, 2);
+  }
+  top->addLayout(table);
+
+  notes_ = new QLabel;
+  notes_->setWordWrap(true);
+  notes_->setStyleSheet(QStringLiteral("color: #b00000"));
+  top->addWidget(notes_);
+
+  auto* generator = new QGroupBox(QStringLiteral("Generátor"));
+  auto* g = new QHBoxLayout(generator);
+  frequency_ = new QSpinBox;
+  frequency_->setRange(10, 20000);
+  frequency_->setSuffix(QStringLiteral(" Hz"));
+  peak_ = new QDoubleSpinBox;
+  peak_->setLocale(QLocale::c());
+  peak_->setRange(0, 1.1);
+  peak_->setDecimals(3);
+  peak_->setSingleStep(0.01);
+  peak_->setSuffix(QStringLiteral(" V"));
+  auto* set = new QPushButton(QStringLiteral("Nastavit"));
+  connect(set, &QPushButton::clicked, this, [this] { ApplyGenerator(); });
+  g->addWidget(new QLabel(QStringLiteral("frekvence")));
+  g->addWidget(frequency_);
+  g->addWidget(new QLabel(QStringLiteral("amplituda (špička)")));
+  g->addWidget(peak_);
+  g->addWidget(set);
+  top->addWidget(generator);
+  const GeneratorSetting now = lab_.Generator();
+  frequency_->setValue(now.frequency_hz);
+  peak_->setValue(now.amplitude / 32767.0 * kNominalFullScaleV);
+
+  auto* buttons = new QHBoxLayout;
+  auto* calibrate = new QPushButton(QStringLiteral("Kalibrace…"));
+  connect(calibrate, &QPushButton::clicked, this, [this] {
+    if (!calibration_) calibration_ = new CalibrationDialog(lab_, this);
+    calibration_->ShowState();
+    calibration_->show();
+    calibration_->raise();
+  });
+  log_ = new QPushButton;
+  connect(log_, &QPushButton::clicked, this, [this] { LogOrStop(); });
+  auto* close = new QPushButton(QStringLiteral("Zavřít"));
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
+  buttons->addWidget(calibrate);
+  buttons->addWidget(log_);
+  buttons->addStretch();
+  buttons->addWidget(close);
+  top->addLayout(buttons);
+  ShowState();
+}
+
+MeasuringWindow::~MeasuringWindow() = default;
+
+void MeasuringWindow::ShowState() {
+  const auto& latest = lab_.Latest();
+  const Calibration& c = lab_.CurrentCalibration();
+  heading_->setText(Text("kalibrace: " + c.source + (latest ? "" : " · bez vstupu")));
+  std::size_t i = 0;
+  for (const ChannelQuantity& q : ChannelQuantities()) {
+    const auto show = [&](QLabel* label, const analysis::ChannelReadings* ch, const char* unit) {
+      label->setText(Text(FormatReadout(ch ? q.get(*ch) : std::nullopt, q.unit ? q.unit : unit, q.digits)));
+    };
+    show(ur_values_[i], latest ? &latest->ur : nullptr, "V");
+    show(il_values_[i], latest ? &latest->il : nullptr, "A");
+    ++i;
+  }
+  i = 0;
+  for (const PairQuantity& q : PairQuantities())
+    pair_values_[i++]->setText(
+        Text(FormatReadout(latest ? latest->pair.*q.member : std::nullopt, q.unit, q.digits)));
+  std::string notes;
+  for (const std::string& n : lab_.Notes()) notes += (notes.empty() ? "" : "\n") + n;
+  notes_->setText(Text(notes));
+  log_->setText(lab_.Log().IsOpen() ? QStringLiteral("Ukončit záznam")
+                                    : QStringLiteral("Zaznamenávat…"));
+  if (calibration_) calibration_->ShowState();
+}
+
+void MeasuringWindow::ApplyGenerator() {
+  if (std::string e = lab_.SetGenerator(frequency_->value(), peak_->value()); !e.empty()) Tell(e);
+}
+
+void MeasuringWindow::LogOrStop() {
+  if (lab_.Log().IsOpen()) {
+    lab_.StopLog();
+    ShowState();
+    return;
+  }
+  auto* dialog = new QFileDialog(this, QStringLiteral("Zaznamenávat měření"),
+                                 QDir::home().filePath(QStringLiteral("mereni.csv")),
+                                 QStringLiteral("Data CSV (*.csv)"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setDefaultSuffix(QStringLiteral("csv"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) {
+    if (std::string e = lab_.StartLog(file.toStdString()); !e.empty()) Tell(e);
+    ShowState();
+  });
+  dialog->open();
+}
+
+void MeasuringWindow::Tell(const std::string& message) {
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Měření"), Text(message),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+}  // namespace lab

@@ -1,0 +1,41 @@
+#pragma once
+// The window "Měření": the readings of the latest quarter second in volts,
+// amperes, degrees and ohms, what is wrong with them (clipping, no
+// calibration), the generator, the calibration dialog and the log.
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QDoubleSpinBox;
+
+namespace lab {
+
+class Lab;
+class CalibrationDialog;
+
+class MeasuringWindow final : public QWidget {
+ public:
+  explicit MeasuringWindow(Lab& lab);
+  ~MeasuringWindow() override;
+
+  // Shows the lab's state as it is now.
+  void ShowState();
+
+ private:
+  void ApplyGenerator();
+  void LogOrStop();
+  void Tell(const std::string& message);
+
+  Lab& lab_;
+  QLabel* heading_;
+  std::vector<QLabel*> ur_values_, il_values_, pair_values_;
+  QLabel* notes_;
+  QSpinBox* frequency_;
+  QDoubleSpinBox* peak_;
+  QPushButton* log_;
+  CalibrationDialog* calibration_ = nullptr;
+};
+
+}  // namespace lab

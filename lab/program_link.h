@@ -1,0 +1,30 @@
+#pragma once
+// What the measuring instrument needs of the running program, and no more:
+// every frame the card records, the generator, the card's name and its
+// capture volume. The program's entry fills it in; nothing of the form or
+// the platform is seen from here.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace lab {
+
+struct GeneratorSetting {
+  int frequency_hz = 0;
+  int amplitude = 0;  // peak, of 32767
+};
+
+struct ProgramLink {
+  using Frames = std::function<void(const std::int16_t* stereo, std::size_t frames)>;
+  // Frames arrive on the thread that records (a real card's capture thread).
+  std::function<void(Frames)> set_capture_tap;
+  std::function<GeneratorSetting()> generator;
+  std::function<void(GeneratorSetting)> set_generator;
+  std::function<std::string()> card_name;
+  // The capture (recording) volume, 0 to 65535, where the card has one.
+  std::function<std::optional<int>()> capture_volume;
+};
+
+}  // namespace lab
