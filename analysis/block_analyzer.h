@@ -26,8 +26,8 @@ struct PairReadings {
   std::optional<double> delay_s;    // of IL after UR: -phase / (360 f)
   std::optional<double> impedance_ohm;  // |U/I| of the fundamentals
   std::optional<double> resistance_ohm;
-  std::optional<double> reactance_ohm;  // < 0 for a capacitor
-  std::optional<double> power_w;        // mean(u*i) over whole periods
+  std::optional<double> reactance_ohm;       // < 0 for a capacitor
+  std::optional<double> power_w;             // mean(u*i) over whole periods
   std::optional<double> apparent_power_va;   // Urms * Irms
   std::optional<double> reactive_power_var;  // sign(reactance) * sqrt(S^2 - P^2)
   std::optional<double> power_factor;        // P / S
@@ -40,9 +40,9 @@ struct Readings {
 };
 
 struct BlockScale {
-  double sample_rate = 44100;  // nominal, Hz
-  double clock_ppm = 0;        // the card's clock error: effective rate = nominal * (1 + ppm 1e-6)
-  double skew_s = 0;           // how long the IL channel lags the UR channel
+  double sample_rate = 44100;   // nominal, Hz
+  double clock_ppm = 0;         // the card's clock error: effective rate = nominal * (1 + ppm 1e-6)
+  double skew_s = 0;            // how long the IL channel lags the UR channel
   double ur_min_amplitude = 0;  // a smaller fundamental is no tone (a few LSB, in V)
   double il_min_amplitude = 0;  // the same for the current (A)
 };
@@ -54,10 +54,11 @@ class BlockAnalyzer {
 
   // Throws std::invalid_argument when the channels differ in length, a block
   // is empty or longer than max_frames, or a sample is not a finite number.
-  Readings Measure(std::span<const double> ur, std::span<const double> il,
-                   const BlockScale& scale, bool ur_clipped, bool il_clipped);
+  Readings Measure(std::span<const double> ur, std::span<const double> il, const BlockScale& scale,
+                   bool ur_clipped, bool il_clipped);
 
  private:
+  std::size_t max_frames_;
   SineFitter fitter_;
 };
 

@@ -21,10 +21,10 @@ class Spectrum {
   Spectrum& operator=(const Spectrum&) = delete;
 
   // Peak amplitude of a sine at each bin k = 0 .. n/2 (frequency
-  // k * sample_rate / n), in the unit of x; bin 0 holds the mean. Valid until
-  // the next call. Throws std::invalid_argument for an empty block or one
-  // longer than max_frames.
-  std::span<const double> Amplitudes(std::span<const double> x);
+  // k * sample_rate / n), in the unit of x, of x minus offset; bin 0 holds
+  // the mean. Valid until the next call. Throws std::invalid_argument for an
+  // empty block or one longer than max_frames.
+  std::span<const double> Amplitudes(std::span<const double> x, double offset = 0);
 
   std::size_t max_frames() const { return max_frames_; }
   Window window() const { return window_; }
