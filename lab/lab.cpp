@@ -1,5 +1,6 @@
 #include "lab/lab.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QMetaObject>
 #include <QPixmap>
@@ -208,8 +209,19 @@ void Lab::StopLog() { log_.Close(); }
 void Lab::ShowWindow() {
   if (!window_) window_ = std::make_unique<MeasuringWindow>(*this);
   window_->ShowState();
+  if (window_->isVisible()) {
+    window_->raise();
+    return;
+  }
+  // The window that has (or is about to get) the focus keeps it, and with it
+  // its look: some platforms activate every window shown, whatever it asks.
+  QWidget* keep = QApplication::activeWindow();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (!keep && w != window_.get() && w->isVisible() && w->windowType() == Qt::Window) keep = w;
   window_->show();
   window_->raise();
+  QCoreApplication::processEvents();
+  if (keep) keep->activateWindow();
 }
 
 void Lab::HideWindow() {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFont>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -36,6 +37,12 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   setWindowTitle(QStringLiteral("Měření"));
+  // The form keeps the focus and its look: the user comes here by a click.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  // The typeface the program loaded for the form, regular as in dialogs.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(13);
+  setFont(font);
   auto* top = new QVBoxLayout(this);
   heading_ = new QLabel;
   top->addWidget(heading_);

@@ -4,12 +4,10 @@
 // capture volume, the script commands, the dump and the screen's menu.
 #include <memory>
 
+#include "lab/lab.h"
+
 namespace platform {
 struct PlatformOptions;
-}
-
-namespace lab {
-class Lab;
 }
 
 namespace program {

@@ -22,6 +22,7 @@ class Value {
   explicit Value(QJsonValue v = {}) : v_(std::move(v)) {}
 
   bool IsNull() const { return v_.isNull(); }
+  bool operator==(const Value& other) const { return v_ == other.v_; }
   bool IsObject() const { return v_.isObject(); }
 
   bool Bool() const { return Want(v_.isBool(), "a boolean").toBool(); }
