@@ -12,10 +12,9 @@
 namespace analysis {
 namespace {
 
-ChannelReadings MeasureChannel(std::span<const double> x, double sample_rate,
+ChannelReadings MeasureChannel(std::span<const double> x, double sample_rate, const Extremes& e,
                                const std::optional<SineFit>& fit, bool clipped) {
   ChannelReadings r{};
-  const Extremes e = MinMax(x);
   r.max = e.max;
   r.min = e.min;
   r.peak_to_peak = e.PeakToPeak();
@@ -98,15 +97,15 @@ Readings BlockAnalyzer::Measure(std::span<const double> ur, std::span<const doub
                                 " Hz, clock " + std::to_string(scale.clock_ppm) + " ppm, skew " +
                                 std::to_string(scale.skew_s) + " s");
   }
-  MinMax(ur);  // finite samples only, before any fit
-  MinMax(il);
+  const Extremes ur_extremes = MinMax(ur);  // refuses samples that are not finite, before any fit
+  const Extremes il_extremes = MinMax(il);
   const double sample_rate = scale.sample_rate * (1 + scale.clock_ppm * 1e-6);
 
   const std::optional<SineFit> ur_fit = fitter_.Fit(ur, sample_rate, scale.ur_min_amplitude);
   const std::optional<SineFit> il_fit = fitter_.Fit(il, sample_rate, scale.il_min_amplitude);
   Readings r;
-  r.ur = MeasureChannel(ur, sample_rate, ur_fit, ur_clipped);
-  r.il = MeasureChannel(il, sample_rate, il_fit, il_clipped);
+  r.ur = MeasureChannel(ur, sample_rate, ur_extremes, ur_fit, ur_clipped);
+  r.il = MeasureChannel(il, sample_rate, il_extremes, il_fit, il_clipped);
   r.pair = MeasurePair(ur, il, sample_rate, ur_fit, il_fit, scale);
   return r;
 }

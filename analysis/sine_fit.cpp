@@ -12,13 +12,10 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// The sines come from a rotation, restarted exactly this often so its
-// rounding never builds up.
-constexpr std::size_t kReseedFrames = 256;
-
 // Time runs from -1 to 1 across the block (u = (n - centre) / half), which
 // keeps the normal equations of the frequency term as well scaled as the
-// others and makes the phase and frequency errors independent.
+// others and, with time symmetric about the centre, makes half of their
+// sums vanish.
 struct Timebase {
   explicit Timebase(std::size_t frames)
       : n(static_cast<double>(frames)), centre((n - 1) / 2), half(n / 2) {}
@@ -27,54 +24,91 @@ struct Timebase {
   double SumU2() const { return n * (n * n - 1) / 12 / (half * half); }
 };
 
-// Sums of the samples against sin and cos of w * (n - centre) (S and C);
-// with `slope` also weighted by u, for the frequency column of the
-// four-parameter fit.
-struct Sums {
-  double s = 0, c = 0, ss = 0, sc = 0, xs = 0, xc = 0, x = 0, xx = 0;
-  double us = 0, uc = 0, uss = 0, usc = 0, uuss = 0, uusc = 0, uxs = 0, uxc = 0;
+// D(v) = sum over the block of cos(v m), m = n - centre, and its derivatives
+// in v (-sum m sin(v m), -sum m^2 cos(v m)), in closed form: the sums of the
+// fits' sines against each other cost no pass over the samples. With m
+// symmetric, the sums of sin(v m), m cos(v m) and m^2 sin(v m) are 0.
+struct Kernel {
+  double d0, d1, d2;
 };
 
-template <bool slope>
-Sums Accumulate(std::span<const double> x, double w, const Timebase& t) {
-  Sums m;
-  const double cos_w = std::cos(w), sin_w = std::sin(w);
-  const double du = 1 / t.half;
-  const std::size_t n = x.size();
-  for (std::size_t start = 0; start < n; start += kReseedFrames) {
-    const std::size_t end = std::min(n, start + kReseedFrames);
-    const double theta = w * (static_cast<double>(start) - t.centre);
-    double S = std::sin(theta), C = std::cos(theta);
-    double u = (static_cast<double>(start) - t.centre) * du;
-    for (std::size_t i = start; i < end; ++i) {
-      const double v = x[i];
-      const double vs = v * S, vc = v * C, ss = S * S, sc = S * C;
-      m.s += S;
-      m.c += C;
-      m.ss += ss;
-      m.sc += sc;
-      m.xs += vs;
-      m.xc += vc;
-      m.x += v;
-      m.xx += v * v;
-      if constexpr (slope) {
-        const double uu = u * u;
-        m.us += u * S;
-        m.uc += u * C;
-        m.uss += u * ss;
-        m.usc += u * sc;
-        m.uuss += uu * ss;
-        m.uusc += uu * sc;
-        m.uxs += u * vs;
-        m.uxc += u * vc;
-      }
-      const double next_s = S * cos_w + C * sin_w;
-      C = C * cos_w - S * sin_w;
-      S = next_s;
-      u += du;
+Kernel KernelAt(double v, const Timebase& t) {
+  const double a = v / 2, g = std::sin(a), ga = std::cos(a);
+  if (std::abs(g) < 1e-6) {  // a multiple of 2 pi: the closed form is 0 / 0
+    Kernel k{0, 0, 0};
+    for (double m = -t.centre; m <= t.centre; m += 1) {
+      k.d0 += std::cos(v * m);
+      k.d1 -= m * std::sin(v * m);
+      k.d2 -= m * m * std::cos(v * m);
     }
+    return k;
   }
-  return m;
+  const double f = std::sin(t.n * a), fa = t.n * std::cos(t.n * a);
+  // D as f / g of a = v / 2: each derivative in v halves.
+  const double d_a = (fa * g - f * ga) / (g * g);
+  const double d_aa =
+      -t.n * t.n * f / g - 2 * fa * ga / (g * g) + f / g + 2 * f * ga * ga / (g * g * g);
+  return {f / g, d_a / 2, d_aa / 4};
+}
+
+// The samples against S = sin(w m) and C = cos(w m), and (weighted) against
+// m S and m C for the frequency column of the four-parameter fit.
+struct Projection {
+  double xs = 0, xc = 0, mxs = 0, mxc = 0;
+};
+
+// The sines of each stretch of kStretch frames are those of its first frame
+// turned by a table of exact steps: no recurrence builds up rounding, and no
+// frame waits for the one before.
+constexpr std::size_t kStretch = 128;
+
+template <bool weighted>
+Projection Project(std::span<const double> x, double w, const Timebase& t) {
+  std::array<double, kStretch> step_s, step_c;
+  for (std::size_t k = 0; k < kStretch; ++k) {
+    step_s[k] = std::sin(w * static_cast<double>(k));
+    step_c[k] = std::cos(w * static_cast<double>(k));
+  }
+  // Two sets of sums, for even and odd frames, halve the chains of additions.
+  Projection even, odd;
+  const std::size_t n = x.size();
+  for (std::size_t start = 0; start < n; start += kStretch) {
+    const std::size_t len = std::min(kStretch, n - start);
+    const double m0 = static_cast<double>(start) - t.centre;
+    const double base_s = std::sin(w * m0), base_c = std::cos(w * m0);
+    const double* v = x.data() + start;
+    auto add = [&](Projection& p, std::size_t k) {
+      const double S = base_s * step_c[k] + base_c * step_s[k];
+      const double C = base_c * step_c[k] - base_s * step_s[k];
+      p.xs += v[k] * S;
+      p.xc += v[k] * C;
+      if constexpr (weighted) {
+        const double mv = (m0 + static_cast<double>(k)) * v[k];
+        p.mxs += mv * S;
+        p.mxc += mv * C;
+      }
+    };
+    std::size_t k = 0;
+    for (; k + 1 < len; k += 2) {
+      add(even, k);
+      add(odd, k + 1);
+    }
+    if (k < len) add(even, k);
+  }
+  return {even.xs + odd.xs, even.xc + odd.xc, even.mxs + odd.mxs, even.mxc + odd.mxc};
+}
+
+// Sums of the samples that do not depend on the frequency.
+struct Totals {
+  double x = 0, xx = 0;
+};
+Totals TotalsOf(std::span<const double> x) {
+  Totals s;
+  for (double v : x) {
+    s.x += v;
+    s.xx += v * v;
+  }
+  return s;
 }
 
 // Gaussian elimination with partial pivoting; false when singular.
@@ -101,23 +135,35 @@ bool Solve(std::array<std::array<double, N>, N> a, std::array<double, N>& b) {
   return std::all_of(b.begin(), b.end(), [](double v) { return std::isfinite(v); });
 }
 
+// The sines' sums against each other at one frequency: S^2 = (1 - cos 2wm) / 2,
+// S C = sin(2wm) / 2.
+struct Normal {
+  double ss, cc, c;      // sums of S^2, C^2, C (those of S, S C are 0)
+  double us, usc, uuss;  // of u S, u S C, u^2 S^2 (u C, u S^2, u^2 S C are 0)
+};
+
+Normal NormalAt(double w, const Timebase& t) {
+  const Kernel k1 = KernelAt(w, t), k2 = KernelAt(2 * w, t);
+  return {(t.n - k2.d0) / 2, (t.n + k2.d0) / 2,     k1.d0,
+          -k1.d1 / t.half,   -k2.d1 / (2 * t.half), (t.SumU2() + k2.d2 / (t.half * t.half)) / 2};
+}
+
 // x ~ a S + b C + offset at the frequency of the sums.
 struct Linear {
   double a = 0, b = 0, offset = 0, residual_sq = 0;  // residual summed over the block
   bool ok = false;
 };
 
-Linear SolveLinear(const Sums& m, const Timebase& t) {
-  const double cc = t.n - m.ss;
-  std::array<std::array<double, 3>, 3> a{{{m.ss, m.sc, m.s}, {m.sc, cc, m.c}, {m.s, m.c, t.n}}};
-  std::array<double, 3> b{m.xs, m.xc, m.x};
+Linear SolveLinear(const Projection& p, const Totals& s, const Normal& e, const Timebase& t) {
+  std::array<std::array<double, 3>, 3> a{{{e.ss, 0, 0}, {0, e.cc, e.c}, {0, e.c, t.n}}};
+  std::array<double, 3> b{p.xs, p.xc, s.x};
   Linear l;
   l.ok = Solve(a, b);
   if (!l.ok) return l;
   l.a = b[0];
   l.b = b[1];
   l.offset = b[2];
-  l.residual_sq = std::max(0.0, m.xx - (l.a * m.xs + l.b * m.xc + l.offset * m.x));
+  l.residual_sq = std::max(0.0, s.xx - (l.a * p.xs + l.b * p.xc + l.offset * s.x));
   return l;
 }
 
@@ -152,7 +198,7 @@ std::optional<double> PeakCycles(std::span<const double> amp) {
 SineFit FitSineAt(std::span<const double> x, double sample_rate, double frequency) {
   const Timebase t(x.size());
   const double w = 2 * kPi * frequency / sample_rate;
-  const Linear l = SolveLinear(Accumulate<false>(x, w, t), t);
+  const Linear l = SolveLinear(Project<false>(x, w, t), TotalsOf(x), NormalAt(w, t), t);
   if (!l.ok) return SineFit{frequency, 0, 0, Mean(x), RmsAc(x)};
   return ToFit(l, w, t, sample_rate);
 }
@@ -175,13 +221,15 @@ std::optional<SineFit> SineFitter::Fit(std::span<const double> x, double sample_
 
   // Gauss-Newton on the frequency (IEEE 1057), halving a step that made the
   // residual grow. Steps are in radians of phase at the block's ends.
+  const Totals totals = TotalsOf(x);
   double w = 2 * kPi * *cycles / t.n;
   double best_w = w, best_residual = INFINITY, step = 0;
   Linear best;
   bool converged = false;
   for (int pass = 0; pass < 40 && !converged; ++pass) {
-    const Sums m = Accumulate<true>(x, w, t);
-    const Linear l = SolveLinear(m, t);
+    const Projection p = Project<true>(x, w, t);
+    const Normal e = NormalAt(w, t);
+    const Linear l = SolveLinear(p, totals, e, t);
     if (!l.ok) break;
     if (l.residual_sq > best_residual) {
       step /= 2;
@@ -192,17 +240,15 @@ std::optional<SineFit> SineFitter::Fit(std::span<const double> x, double sample_
     best_w = w;
     best_residual = l.residual_sq;
     best = l;
-    // The frequency column: d(a S + b C)/d(w half) = u (a C - b S).
-    const double us = l.a * m.usc - l.b * m.uss;
-    const double uc = l.a * (0 - m.uss) - l.b * m.usc;  // sum of u C^2 = sum u - sum u S^2 = -uss
-    const double u1 = l.a * m.uc - l.b * m.us;
-    const double uucc = t.SumU2() - m.uuss;
-    const double dd = l.a * l.a * uucc - 2 * l.a * l.b * m.uusc + l.b * l.b * m.uuss;
-    const double dx = l.a * m.uxc - l.b * m.uxs;
-    const double cc = t.n - m.ss;
+    // The frequency column d = d(a S + b C) / d(w half) = u (a C - b S).
+    const double ds = l.a * e.usc;   // sum d S
+    const double dc = -l.b * e.usc;  // sum d C
+    const double d1 = -l.b * e.us;   // sum d
+    const double dd = l.a * l.a * (t.SumU2() - e.uuss) + l.b * l.b * e.uuss;
+    const double dx = (l.a * p.mxc - l.b * p.mxs) / t.half;
     std::array<std::array<double, 4>, 4> a{
-        {{m.ss, m.sc, m.s, us}, {m.sc, cc, m.c, uc}, {m.s, m.c, t.n, u1}, {us, uc, u1, dd}}};
-    std::array<double, 4> b{m.xs, m.xc, m.x, dx};
+        {{e.ss, 0, 0, ds}, {0, e.cc, e.c, dc}, {0, e.c, t.n, d1}, {ds, dc, d1, dd}}};
+    std::array<double, 4> b{p.xs, p.xc, totals.x, dx};
     if (!Solve(a, b)) break;
     const double phase_step = b[3];
     if (std::abs(phase_step) < 1e-7) {

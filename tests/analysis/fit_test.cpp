@@ -113,21 +113,14 @@ TEST(Harmonics, ThdOfTheHarmonicsPutIn) {
   EXPECT_FALSE(analysis::ThdPercent(high, kRate, *fitter.Fit(high, kRate)));
 }
 
-TEST(Levels, OverWholePeriodsAgainstAPlainLoopAndTheory) {
+TEST(Levels, OverWholePeriodsCountedByAPlainLoopAgainstTheory) {
   for (double f : {10.0, 50.0, 333.3, 1000.0, 17000.0}) {
     const auto x = signals::Counts(kBlock, kRate, {{10000, f, 0.5}}, 700);
     std::size_t periods = 0;
     while ((periods + 1) / f * kRate <= kBlock) ++periods;
     const auto frames = static_cast<std::size_t>(std::llround(periods / f * kRate));
     ASSERT_EQ(analysis::WholePeriodFrames(kBlock, kRate, f), frames) << f;
-    double sum = 0, sum_sq = 0;
-    for (std::size_t n = 0; n < frames; ++n) {
-      sum += x[n];
-      sum_sq += x[n] * x[n];
-    }
     const auto span = std::span<const double>(x).first(frames);
-    EXPECT_NEAR(analysis::Mean(span), sum / frames, 1e-9) << f;
-    EXPECT_NEAR(analysis::Rms(span), std::sqrt(sum_sq / frames), 1e-9) << f;
     // Theory, within 0.02 %: over whole periods the sine adds nothing to the
     // mean and A^2/2 to the square.
     EXPECT_NEAR(analysis::Mean(span), 700, 700 * 2e-4) << f;
@@ -135,9 +128,6 @@ TEST(Levels, OverWholePeriodsAgainstAPlainLoopAndTheory) {
     EXPECT_NEAR(analysis::RmsAc(span), 10000 / std::sqrt(2.0), 2e-4 * 7071) << f;
   }
   EXPECT_EQ(analysis::WholePeriodFrames(kBlock, kRate, 2), kBlock);
-  const auto e = analysis::MinMax(std::vector<double>{3, -7, 2.5});
-  EXPECT_EQ(e.min, -7);
-  EXPECT_EQ(e.PeakToPeak(), 10);
   const std::int16_t raw[] = {0, 32767, -5}, quiet[] = {0, 32766, -32767};
   EXPECT_TRUE(analysis::Clipped(raw));
   EXPECT_FALSE(analysis::Clipped(quiet));

@@ -13,10 +13,11 @@ struct Tone {
   double phase_rad = 0;
 };
 
-// round(offset + sum of amplitude sin(2 pi f n / fs + phase) + noise), held to 16 bits.
+// round(offset + sum of amplitude sin(2 pi f n / fs + phase) + noise), held to
+// 16 bits, times per_count.
 inline std::vector<double> Counts(std::size_t frames, double sample_rate,
                                   const std::vector<Tone>& tones, double offset = 0,
-                                  double noise_rms = 0, unsigned seed = 1) {
+                                  double noise_rms = 0, unsigned seed = 1, double per_count = 1) {
   std::mt19937 random(seed);
   std::normal_distribution<double> noise(0, noise_rms > 0 ? noise_rms : 1);
   std::vector<double> x(frames);
@@ -28,13 +29,8 @@ inline std::vector<double> Counts(std::size_t frames, double sample_rate,
                     t.phase_rad);
     }
     if (noise_rms > 0) v += noise(random);
-    x[n] = std::clamp(std::round(v), -32768.0, 32767.0);
+    x[n] = std::clamp(std::round(v), -32768.0, 32767.0) * per_count;
   }
-  return x;
-}
-
-inline std::vector<double> Scaled(std::vector<double> x, double per_count) {
-  for (double& v : x) v *= per_count;
   return x;
 }
 

@@ -1,0 +1,124 @@
+// The measuring layer on one quarter-second block (11025 frames) of both
+// channels: BlockAnalyzer::Measure (target: under 1 ms) and its parts, with
+// the floor of one pass over both channels (sum of squares) for scale.
+// Prints the medians at the end.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "analysis/block_analyzer.h"
+#include "analysis/harmonics.h"
+#include "analysis/sine_fit.h"
+#include "analysis/spectrum.h"
+
+namespace {
+
+constexpr std::size_t kFrames = 11025;
+constexpr double kRate = 44100;
+
+// 1 kHz with 1 % of 3rd harmonic on UR (volts); IL leading by 30 degrees
+// (amperes), both rounded to 16 bits on 1.1 V full scale.
+struct Block {
+  std::vector<double> ur, il;
+  Block() : ur(kFrames), il(kFrames) {
+    const double lsb = 1.1 / 32768, w = 2 * std::numbers::pi * 1000 / kRate;
+    for (std::size_t n = 0; n < kFrames; ++n) {
+      const double t = w * static_cast<double>(n);
+      ur[n] = std::round(20000 * std::sin(t) + 200 * std::sin(3 * t)) * lsb;
+      il[n] = std::round(12000 * std::sin(t + std::numbers::pi / 6)) * lsb / 10;
+    }
+  }
+};
+const Block& TheBlock() {
+  static const Block block;
+  return block;
+}
+
+void Measure(benchmark::State& state) {
+  analysis::BlockAnalyzer analyzer(kFrames);
+  const Block& b = TheBlock();
+  for (auto _ : state) {
+    auto r = analyzer.Measure(b.ur, b.il, {}, false, false);
+    benchmark::DoNotOptimize(r);
+  }
+}
+
+void FitOneChannel(benchmark::State& state) {
+  analysis::SineFitter fitter(kFrames);
+  for (auto _ : state) benchmark::DoNotOptimize(fitter.Fit(TheBlock().ur, kRate));
+}
+
+void FitAtKnownFrequency(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(analysis::FitSineAt(TheBlock().il, kRate, 1000));
+}
+
+void ThdOneChannel(benchmark::State& state) {
+  analysis::SineFitter fitter(kFrames);
+  const analysis::SineFit fit = *fitter.Fit(TheBlock().ur, kRate);
+  for (auto _ : state) benchmark::DoNotOptimize(analysis::ThdPercent(TheBlock().ur, kRate, fit));
+}
+
+void SpectrumOneChannel(benchmark::State& state) {
+  analysis::Spectrum spectrum(kFrames, analysis::Window::kBlackmanHarris);
+  for (auto _ : state) benchmark::DoNotOptimize(spectrum.Amplitudes(TheBlock().ur).data());
+}
+
+void Floor(benchmark::State& state) {
+  const Block& b = TheBlock();
+  for (auto _ : state) {
+    double sum = 0;
+    for (std::size_t n = 0; n < kFrames; ++n) sum += b.ur[n] * b.ur[n] + b.il[n] * b.il[n];
+    benchmark::DoNotOptimize(sum);
+  }
+}
+
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+        medians[r.run_name.function_name] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> medians;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (auto [name, fn] : {std::pair{"Measure", &Measure},
+                          {"FitOneChannel", &FitOneChannel},
+                          {"FitAtKnownFrequency", &FitAtKnownFrequency},
+                          {"ThdOneChannel", &ThdOneChannel},
+                          {"SpectrumOneChannel", &SpectrumOneChannel},
+                          {"Floor", &Floor}}) {
+    benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
+  }
+  // Repetitions by default, so that medians exist; the command line may override.
+  std::vector<char*> args(argv, argv + argc);
+  std::string reps = "--benchmark_repetitions=9";
+  std::string only_aggregates = "--benchmark_report_aggregates_only=true";
+  bool has_reps = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) has_reps = true;
+  if (!has_reps) {
+    args.push_back(reps.data());
+    args.push_back(only_aggregates.data());
+  }
+  int bargc = static_cast<int>(args.size());
+  benchmark::Initialize(&bargc, args.data());
+  MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  auto& m = reporter.medians;
+  if (m.count("Measure") && m.count("Floor") && m["Floor"] > 0)
+    std::printf("measure of both channels median %.0f us (target: < 1000 us), %.0f floors\n",
+                m["Measure"], m["Measure"] / m["Floor"]);
+  return 0;
+}
