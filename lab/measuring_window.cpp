@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "lab/calibration_dialog.h"
@@ -44,8 +45,11 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   font.setPixelSize(13);
   setFont(font);
   auto* top = new QVBoxLayout(this);
+  views_ = new QTabWidget;
+  auto* readouts = new QWidget;
+  auto* page = new QVBoxLayout(readouts);
   heading_ = new QLabel;
-  top->addWidget(heading_);
+  page->addWidget(heading_);
 
   auto* table = new QGridLayout;
   table->addWidget(new QLabel(QStringLiteral("napětí UR")), 0, 1, Qt::AlignRight);
@@ -63,7 +67,10 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
     pair_values_.push_back(ValueLabel());
     table->addWidget(pair_values_.back(), row++, 1, 1, 2);
   }
-  top->addLayout(table);
+  page->addLayout(table);
+  page->addStretch();
+  views_->addTab(readouts, QStringLiteral("Hodnoty"));
+  top->addWidget(views_);
 
   notes_ = new QLabel;
   notes_->setWordWrap(true);
@@ -114,6 +121,8 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
 }
 
 MeasuringWindow::~MeasuringWindow() = default;
+
+void MeasuringWindow::AddView(QWidget* view, const QString& title) { views_->addTab(view, title); }
 
 void MeasuringWindow::ShowState() {
   const auto& latest = lab_.Latest();

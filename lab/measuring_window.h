@@ -6,6 +6,7 @@
 #include <vector>
 
 class QLabel;
+class QTabWidget;
 class QPushButton;
 class QSpinBox;
 class QDoubleSpinBox;
@@ -23,12 +24,17 @@ class MeasuringWindow final : public QWidget {
   // Shows the lab's state as it is now.
   void ShowState();
 
+  // The views beside the readouts, as tabs (reachable with Ctrl+Tab).
+  void AddView(QWidget* view, const QString& title);
+  QTabWidget* Views() const { return views_; }
+
  private:
   void ApplyGenerator();
   void LogOrStop();
   void Tell(const std::string& message);
 
   Lab& lab_;
+  QTabWidget* views_;
   QLabel* heading_;
   std::vector<QLabel*> ur_values_, il_values_, pair_values_;
   QLabel* notes_;

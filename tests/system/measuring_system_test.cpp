@@ -168,7 +168,9 @@ TEST(Measuring, TheFormIsTheSameWithTheMeasuringWindowOpen) {
   const jsonread::Value closed = jsonread::ParseFile(dir + "/form-closed.json");
   const jsonread::Value opened = jsonread::ParseFile(dir + "/form-open.json");
   for (const auto& [key, value] : closed.Members())
-    if (key != "measurements") EXPECT_TRUE(value == opened[key]) << key;
+    if (key != "measurements") {
+      EXPECT_TRUE(value == opened[key]) << key;
+    }
   EXPECT_FALSE(closed["measurements"]["window"].Bool());
   EXPECT_TRUE(opened["measurements"]["window"].Bool());
 }
