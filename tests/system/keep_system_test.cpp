@@ -168,9 +168,10 @@ TEST(Keep, TheWindowsMenuAndKeysKeepItAndTellWhatCannotBeWritten) {
                                  " 400 300 click 3 && sleep 0.5 && xdotool key Down Down Down Down";
   OnDisplay(display.Name(), focus + "xdotool mousemove --window " + main + " 400 300 click 3");
   const jsonread::Value menu = AwaitDump(dir + "/2.json");
-  EXPECT_EQ(menu["contextMenu"].size(), 4u);
-  if (menu["contextMenu"].size() == 4) {
+  EXPECT_EQ(menu["contextMenu"].size(), 5u);
+  if (menu["contextMenu"].size() == 5) {
     EXPECT_EQ(menu["contextMenu"][3].Str(), "Nahrávat vstup…");
+    EXPECT_EQ(menu["contextMenu"][4].Str(), "Měření…");
   }
   OnDisplay(display.Name(), "xdotool key Escape && " + menu_entry + " Return" + chosen + "'" + dir +
                          "/menu.wav' && xdotool key Return");

@@ -3,13 +3,18 @@
 // its calibration kept per card, its log, and the form left as it was.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <thread>
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "support/private_display.h"
 #include "system/json_read.h"
+#include "system/on_display.h"
 #include "system/program_run.h"
 
 namespace systemtest {
@@ -196,6 +201,42 @@ TEST(Measuring, ScriptLinesOfTheInstrumentAreCheckedAndNamed) {
     EXPECT_EQ(r.status, 2) << c.line;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.line << ": " << r.err;
   }
+}
+
+// On a display: Ctrl+M and the screen's menu open the window "Měření" beside
+// the form; its picture is what the X server shows.
+TEST(Measuring, TheWindowOpensFromItsKeyAndTheScreensMenuOnADisplay) {
+  testsupport::PrivateDisplay display;
+  OSCILOSKOP_NEED_DISPLAY(display);
+  const std::string dir = TempDir();
+  WriteFile(dir + "/s.txt", "wait 2\ndump " + dir + "/1.json\nwait 3\ndump " + dir +
+                                "/2.json\nscreenshot " + dir + "/m.png measurements\nwait 4\n"
+                                "hide measurements\nwait 1\ndump " + dir + "/3.json\nwait 3\ndump " + dir + "/4.json\n");
+  RunResult window;
+  std::thread program([&] {
+    window = RunProgram(dir, "--settings=none --script='" + dir + "/s.txt' --signal-r=sine:600:16000",
+                        "QT_QPA_PLATFORM=xcb DISPLAY=" + display.Name());
+  });
+  AwaitDump(dir + "/1.json");
+  std::string main;
+  OnDisplay(display.Name(), "xdotool search --onlyvisible --name '^osciloskop JEN'", &main);
+  main = main.substr(0, main.find('\n'));
+  OnDisplay(display.Name(), "xdotool windowfocus --sync " + main + " key ctrl+m");
+  const jsonread::Value opened = AwaitDump(dir + "/2.json");
+  EXPECT_TRUE(opened["measurements"]["window"].Bool());
+  EXPECT_NEAR(opened["measurements"]["ur"]["frequency"].Number(), 600, 600 * 1e-7);
+  EXPECT_EQ(OnDisplay(display.Name(), "xdotool search --onlyvisible --name '^Měření$'"), 0)
+      << "no window Měření";
+  AwaitDump(dir + "/3.json");
+  OnDisplay(display.Name(), "xdotool windowfocus --sync " + main + " mousemove --window " + main +
+                                " 400 300 click 3 && sleep 0.5 && xdotool key Up Return");
+  const jsonread::Value reopened = AwaitDump(dir + "/4.json");
+  program.join();
+  ASSERT_EQ(window.status, 0) << window.err;
+  EXPECT_TRUE(reopened["measurements"]["window"].Bool()) << "from the screen's menu";
+  const QImage picture(QString::fromStdString(dir + "/m.png"));
+  EXPECT_GT(picture.width(), 300);
+  EXPECT_GT(picture.height(), 300);
 }
 
 }  // namespace
