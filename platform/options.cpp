@@ -109,6 +109,14 @@ wall clock. Script commands, one a line, # starts a comment:
   save-picture FILE.png     save the client area as shown (the menu's "Uložit obrázek…")
   save-data FILE.csv        save the quarter second the screen shows ("Uložit data…")
   record-input FILE.wav|off start or stop recording the input ("Nahrávat vstup…")
+  show|hide measurements    open or close the measuring window "Měření"
+  generator HZ [PEAK_VOLTS] set the generator: 10 to 20000 Hz, 0 to 1.1 V peak
+  calibrate ur|il VOLTS_RMS what a voltmeter reads on that input now
+  calibrate clock HZ        the true frequency of the tone on UR (or IL)
+  calibrate skew            the same tone on both inputs: the lag of L behind R
+  shunt OHMS                the current-sense resistor across the IL input
+  log-measurements FILE.csv|off  a CSV row of every reading a quarter second
+  screenshot FILE.png measurements  the measuring window
   dump FILE.json            the observable state
   close                     close the window as a user would (only dump may follow)
 A bad line stops the run with exit status 2 and SCRIPT:LINE: message on stderr.
