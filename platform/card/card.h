@@ -40,6 +40,9 @@ class Card {
   virtual std::string StartRecording(const std::string& path) = 0;
   virtual void StopRecording() = 0;
   virtual bool Recording() const = 0;
+
+  // The circuit its inputs are wired to (--circuit), as given; empty for none.
+  virtual std::string CircuitText() const { return {}; }
 };
 
 }  // namespace platform
