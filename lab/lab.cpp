@@ -334,11 +334,16 @@ void Lab::Dump(platform::JsonWriter& w) const {
       .Value("frequency", g.frequency_hz)
       .Value("peak", g.amplitude / kFullScaleCounts * kNominalFullScaleV)
       .EndObject();
-  for (const auto& [key, unit] : {std::pair{"ur", "V"}, std::pair{"il", "A"}}) {
-    w.BeginObject(key);
-    w.Value("unit", unit);
-    const analysis::ChannelReadings* c =
-        latest_ ? (std::string(key) == "ur" ? &latest_->ur : &latest_->il) : nullptr;
+  struct Channel {
+    const char* key;
+    const char* unit;
+    analysis::ChannelReadings analysis::Readings::*readings;
+  };
+  for (const Channel& ch : {Channel{"ur", "V", &analysis::Readings::ur},
+                            Channel{"il", "A", &analysis::Readings::il}}) {
+    w.BeginObject(ch.key);
+    w.Value("unit", ch.unit);
+    const analysis::ChannelReadings* c = latest_ ? &((*latest_).*ch.readings) : nullptr;
     for (const ChannelQuantity& q : ChannelQuantities())
       value(q.key, c ? q.get(*c) : std::nullopt);
     w.Value("clipped", c ? c->clipped : false);
