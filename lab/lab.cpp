@@ -78,7 +78,8 @@ void Lab::OnFrames(const std::int16_t* stereo, std::size_t frames) {
   if (QThread::currentThread() == thread())
     ProcessBlocks();
   else
-    QMetaObject::invokeMethod(this, [this] { ProcessBlocks(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ProcessBlocks(); }, Qt::QueuedConnection);
 }
 
 void Lab::ProcessBlocks() {
@@ -127,8 +128,10 @@ void Lab::Refresh() {
 std::vector<std::string> Lab::Notes() const {
   std::vector<std::string> notes;
   if (!latest_) notes.push_back("čeká se na první čtvrtsekundu vstupu");
-  if (latest_ && latest_->ur.clipped) notes.push_back("UR: vstup je přebuzen, vzorky jsou oříznuty");
-  if (latest_ && latest_->il.clipped) notes.push_back("IL: vstup je přebuzen, vzorky jsou oříznuty");
+  if (latest_ && latest_->ur.clipped)
+    notes.push_back("UR: vstup je přebuzen, vzorky jsou oříznuty");
+  if (latest_ && latest_->il.clipped)
+    notes.push_back("IL: vstup je přebuzen, vzorky jsou oříznuty");
   if (calibration_.IsNominal())
     notes.push_back("nekalibrováno: platí jmenovité hodnoty (plný rozsah 1.1 V, bočník 100 Ω)");
   if (calibration_.capture_volume && link_.capture_volume) {
@@ -170,7 +173,8 @@ std::string Lab::Calibrated(std::string error) {
 
 std::string Lab::CalibrateUr(double true_rms_v) {
   if (!latest_) return "zatím není co kalibrovat: vstup ještě nic nedal";
-  return Calibrated(CalibrateFullScale(calibration_.ur_full_scale_v, latest_->ur.rms_ac, true_rms_v));
+  return Calibrated(
+      CalibrateFullScale(calibration_.ur_full_scale_v, latest_->ur.rms_ac, true_rms_v));
 }
 
 std::string Lab::CalibrateIl(double true_rms_v) {
@@ -182,7 +186,8 @@ std::string Lab::CalibrateIl(double true_rms_v) {
 
 std::string Lab::CalibrateClockTo(double true_hz) {
   if (!latest_) return "zatím není co kalibrovat: vstup ještě nic nedal";
-  const std::optional<double> f = latest_->ur.frequency ? latest_->ur.frequency : latest_->il.frequency;
+  const std::optional<double> f =
+      latest_->ur.frequency ? latest_->ur.frequency : latest_->il.frequency;
   return Calibrated(CalibrateClock(calibration_.clock_ppm, f.value_or(0), true_hz));
 }
 
@@ -192,7 +197,9 @@ std::string Lab::CalibrateSkewNow() {
   return Calibrated(CalibrateSkew(calibration_.skew_s, *latest_->pair.phase_deg, f));
 }
 
-std::string Lab::SetShuntOhm(double ohm) { return Calibrated(SetShunt(calibration_.shunt_ohm, ohm)); }
+std::string Lab::SetShuntOhm(double ohm) {
+  return Calibrated(SetShunt(calibration_.shunt_ohm, ohm));
+}
 
 std::string Lab::ResetCalibration() {
   calibration_ = Calibration{};
@@ -261,7 +268,8 @@ std::string Lab::Check(const std::vector<std::string>& w) {
     if (w.size() == 2 && w[1] == "skew") return {};
     if (w.size() != 3 || (w[1] != "ur" && w[1] != "il" && w[1] != "clock"))
       return "usage: calibrate ur|il VOLTS_RMS, calibrate clock HZ or calibrate skew";
-    if (!ParseNumber(w[2], x) || x <= 0) return "calibrate: '" + w[2] + "' is not a positive number";
+    if (!ParseNumber(w[2], x) || x <= 0)
+      return "calibrate: '" + w[2] + "' is not a positive number";
   } else if (c == "shunt") {
     if (w.size() != 2) return "usage: shunt OHMS";
     if (!ParseNumber(w[1], x) || x < 1e-3 || x > 1e9)
@@ -339,13 +347,12 @@ void Lab::Dump(platform::JsonWriter& w) const {
     const char* unit;
     analysis::ChannelReadings analysis::Readings::*readings;
   };
-  for (const Channel& ch : {Channel{"ur", "V", &analysis::Readings::ur},
-                            Channel{"il", "A", &analysis::Readings::il}}) {
+  for (const Channel& ch :
+       {Channel{"ur", "V", &analysis::Readings::ur}, Channel{"il", "A", &analysis::Readings::il}}) {
     w.BeginObject(ch.key);
     w.Value("unit", ch.unit);
     const analysis::ChannelReadings* c = latest_ ? &((*latest_).*ch.readings) : nullptr;
-    for (const ChannelQuantity& q : ChannelQuantities())
-      value(q.key, c ? q.get(*c) : std::nullopt);
+    for (const ChannelQuantity& q : ChannelQuantities()) value(q.key, c ? q.get(*c) : std::nullopt);
     w.Value("clipped", c ? c->clipped : false);
     w.EndObject();
   }

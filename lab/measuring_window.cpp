@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFont>
 #include <QFileDialog>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -131,7 +131,8 @@ void MeasuringWindow::ShowState() {
   std::size_t i = 0;
   for (const ChannelQuantity& q : ChannelQuantities()) {
     const auto show = [&](QLabel* label, const analysis::ChannelReadings* ch, const char* unit) {
-      label->setText(Text(FormatReadout(ch ? q.get(*ch) : std::nullopt, q.unit ? q.unit : unit, q.digits)));
+      label->setText(
+          Text(FormatReadout(ch ? q.get(*ch) : std::nullopt, q.unit ? q.unit : unit, q.digits)));
     };
     show(ur_values_[i], latest ? &latest->ur : nullptr, "V");
     show(il_values_[i], latest ? &latest->il : nullptr, "A");

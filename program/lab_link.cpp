@@ -65,7 +65,8 @@ lab::ProgramLink Link() {
   };
   link.generator = [] {
     osciloskop::TForm1* form = osciloskop::Form1;
-    return form ? lab::GeneratorSetting{form->GenFrequency, form->GenAmplitude} : lab::GeneratorSetting{};
+    return form ? lab::GeneratorSetting{form->GenFrequency, form->GenAmplitude}
+                : lab::GeneratorSetting{};
   };
   link.set_generator = [](lab::GeneratorSetting g) {
     if (osciloskop::Form1) osciloskop::Form1->SetGenerator(g.frequency_hz, g.amplitude);

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <thread>
-
 #include <cmath>
 #include <complex>
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/private_display.h"
@@ -52,16 +51,16 @@ void WriteWav(const std::string& path, const std::vector<std::int16_t>& samples)
 TEST(Measuring, FrequencyOfAPureSineToATenthOfAPpmAndOfItsOwnGenerator) {
   const std::string dir = TempDir();
   for (double hz : {10.0, 123.456, 1000.0, 4321.0987, 19999.5}) {
-    const RunResult r = RunScript(dir, "wait 1.6\ndump " + dir + "/d.json\n",
-                                  "--settings=none --signal-r=sine:" + std::to_string(hz) + ":16000");
+    const RunResult r =
+        RunScript(dir, "wait 1.6\ndump " + dir + "/d.json\n",
+                  "--settings=none --signal-r=sine:" + std::to_string(hz) + ":16000");
     ASSERT_EQ(r.status, 0) << r.err;
     const double f = Measurements(dir + "/d.json")["ur"]["frequency"].Number();
     EXPECT_NEAR(f, hz, hz * 1e-7) << hz << " Hz";
   }
   // The generator's constant 3.14159 puts its tone 0.845 ppm low.
-  const RunResult r =
-      RunScript(dir, "generator 1000 0.5\nwait 2.6\ndump " + dir + "/g.json\n",
-                "--settings=none --signal-l=generator");
+  const RunResult r = RunScript(dir, "generator 1000 0.5\nwait 2.6\ndump " + dir + "/g.json\n",
+                                "--settings=none --signal-l=generator");
   ASSERT_EQ(r.status, 0) << r.err;
   const jsonread::Value m = Measurements(dir + "/g.json");
   EXPECT_NEAR(m["il"]["frequency"].Number(), 1000 * 3.14159 / std::numbers::pi, 1e-4);
@@ -76,13 +75,14 @@ TEST(Measuring, LevelsAreThoseOfTheSamplesOverWholePeriods) {
   std::vector<std::int16_t> wave(44100 * 3);
   for (std::size_t n = 0; n < wave.size(); ++n) {
     const double t = n / 44100.0;
-    wave[n] = static_cast<std::int16_t>(std::lround(dc + a1 * std::sin(2 * std::numbers::pi * hz * t) +
-                                                    a3 * std::sin(6 * std::numbers::pi * hz * t)));
+    wave[n] =
+        static_cast<std::int16_t>(std::lround(dc + a1 * std::sin(2 * std::numbers::pi * hz * t) +
+                                              a3 * std::sin(6 * std::numbers::pi * hz * t)));
   }
   WriteWav(dir + "/in.wav", wave);
-  const RunResult r = RunScript(dir, "wait 1.3\ndump " + dir + "/d.json\n",
-                                "--settings=none --signal-r=file:" + dir + "/in.wav --record-input=" +
-                                    dir + "/rec.wav");
+  const RunResult r = RunScript(
+      dir, "wait 1.3\ndump " + dir + "/d.json\n",
+      "--settings=none --signal-r=file:" + dir + "/in.wav --record-input=" + dir + "/rec.wav");
   ASSERT_EQ(r.status, 0) << r.err;
   const jsonread::Value m = Measurements(dir + "/d.json");
   const std::vector<std::int16_t> rec = WavSamples(dir + "/rec.wav");
@@ -115,8 +115,11 @@ TEST(Measuring, CalibrationIsKeptPerCardOverriddenForARunAndABrokenFileLeftAlone
   // 0.5 V peak on the card reads 0.35355 V; the voltmeter says 0.7071 V.
   RunResult r = RunScript(dir,
                           "generator 1000 0.5\nwait 2.6\ncalibrate ur 0.7071\nshunt 47\n"
-                          "log-measurements " + dir + "/log.csv\nwait 2\nlog-measurements off\n"
-                          "dump " + dir + "/a.json\n",
+                          "log-measurements " +
+                              dir +
+                              "/log.csv\nwait 2\nlog-measurements off\n"
+                              "dump " +
+                              dir + "/a.json\n",
                           args);
   ASSERT_EQ(r.status, 0) << r.err;
   jsonread::Value m = Measurements(dir + "/a.json");
@@ -150,7 +153,8 @@ TEST(Measuring, CalibrationIsKeptPerCardOverriddenForARunAndABrokenFileLeftAlone
 
   const std::string broken = "[virtual]\nur_full_scale=abc\n";
   WriteFile(settings, broken);
-  r = RunScript(dir, "generator 1000 0.5\nwait 1.6\ncalibrate ur 0.5\ndump " + dir + "/d.json\n", args);
+  r = RunScript(dir, "generator 1000 0.5\nwait 1.6\ncalibrate ur 0.5\ndump " + dir + "/d.json\n",
+                args);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find(settings), std::string::npos) << r.err;
   EXPECT_EQ(ReadFile(settings), broken);
@@ -220,15 +224,16 @@ TEST(Measuring, ImpedanceAndPhaseOfCircuitsOnTheBenchAreThoseOfTheory) {
     double z_tolerance, phase_tolerance_deg;
   } const cases[] = {
       {"dut=R1k", 1000, [](double) { return std::complex<double>(1000, 0); }, 2e-3, 0.05},
-      {"dut=C1u", 1000, [](double w) { return 1.0 / std::complex<double>(0, w * 1e-6); }, 2e-3, 0.1},
+      {"dut=C1u", 1000, [](double w) { return 1.0 / std::complex<double>(0, w * 1e-6); }, 2e-3,
+       0.1},
       {"dut=R10+L10m+C1u", 1592,
        [](double w) { return std::complex<double>(10, w * 10e-3 - 1 / (w * 1e-6)); }, 2e-3, 0.1},
       {"dut=R1k,noise=-60", 1000, [](double) { return std::complex<double>(1000, 0); }, 2e-3, 0.05},
   };
   for (const Case& c : cases) {
-    const RunResult r = RunScript(dir, "generator " + std::to_string(c.hz) + " 1\nwait 2.6\ndump " + dir +
-                                           "/d.json\n",
-                                  std::string("--settings=none --circuit=") + c.circuit);
+    const RunResult r = RunScript(
+        dir, "generator " + std::to_string(c.hz) + " 1\nwait 2.6\ndump " + dir + "/d.json\n",
+        std::string("--settings=none --circuit=") + c.circuit);
     ASSERT_EQ(r.status, 0) << r.err;
     const jsonread::Value m = Measurements(dir + "/d.json");
     const double f = c.hz * 3.14159 / std::numbers::pi;
@@ -242,10 +247,11 @@ TEST(Measuring, ImpedanceAndPhaseOfCircuitsOnTheBenchAreThoseOfTheory) {
     EXPECT_NEAR(m["ur"]["rms"].Number(), ur_rms, ur_rms * 1e-3) << c.circuit;
   }
   // Channel L 20 us late: 7.2 degrees at 1 kHz, until the lag is calibrated.
-  const RunResult r = RunScript(
-      dir, "generator 1000 1\nwait 2.6\ndump " + dir + "/before.json\ncalibrate skew\nwait 0.5\ndump " +
-               dir + "/after.json\n",
-      "--settings=none --circuit=dut=R1k,skew=20u");
+  const RunResult r =
+      RunScript(dir,
+                "generator 1000 1\nwait 2.6\ndump " + dir +
+                    "/before.json\ncalibrate skew\nwait 0.5\ndump " + dir + "/after.json\n",
+                "--settings=none --circuit=dut=R1k,skew=20u");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NEAR(Measurements(dir + "/before.json")["phase"].Number(), -7.2, 0.05);
   const jsonread::Value after = Measurements(dir + "/after.json");
@@ -260,12 +266,15 @@ TEST(Measuring, TheWindowOpensFromItsKeyAndTheScreensMenuOnADisplay) {
   OSCILOSKOP_NEED_DISPLAY(display);
   const std::string dir = TempDir();
   WriteFile(dir + "/s.txt", "wait 2\ndump " + dir + "/1.json\nwait 3\ndump " + dir +
-                                "/2.json\nscreenshot " + dir + "/m.png measurements\nwait 4\n"
-                                "hide measurements\nwait 1\ndump " + dir + "/3.json\nwait 3\ndump " + dir + "/4.json\n");
+                                "/2.json\nscreenshot " + dir +
+                                "/m.png measurements\nwait 4\n"
+                                "hide measurements\nwait 1\ndump " +
+                                dir + "/3.json\nwait 3\ndump " + dir + "/4.json\n");
   RunResult window;
   std::thread program([&] {
-    window = RunProgram(dir, "--settings=none --script='" + dir + "/s.txt' --signal-r=sine:600:16000",
-                        "QT_QPA_PLATFORM=xcb DISPLAY=" + display.Name());
+    window =
+        RunProgram(dir, "--settings=none --script='" + dir + "/s.txt' --signal-r=sine:600:16000",
+                   "QT_QPA_PLATFORM=xcb DISPLAY=" + display.Name());
   });
   AwaitDump(dir + "/1.json");
   std::string main;
