@@ -174,12 +174,16 @@ std::string VirtualCard::RecordInput(const std::string& path) {
 std::string VirtualCard::SetUp(const PlatformOptions& options) {
   if (auto e = SetInputSource('r', options.signal_r); !e.empty()) return "--signal-r: " + e;
   if (auto e = SetInputSource('l', options.signal_l); !e.empty()) return "--signal-l: " + e;
+  if (!options.mixer_fault.empty())
+    if (auto e = mixer_.SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
+  return {};
+}
+
+std::string VirtualCard::OpenOutputs(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     if (auto e = CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
   if (!options.record_input.empty())
     if (auto e = RecordInput(options.record_input); !e.empty()) return "--record-input: " + e;
-  if (!options.mixer_fault.empty())
-    if (auto e = mixer_.SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
   return {};
 }
 
