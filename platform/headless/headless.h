@@ -76,6 +76,8 @@ std::string LoadScript(const std::string& path, Script& out);
 // run with a message), then runs the lines; returns the exit status (2 for
 // a bad line).
 int RunScript(TApplication& app, const Script& script, const std::function<std::string()>& ready);
+// LoadScript, then RunScript with nothing to do before the first line.
+int RunScript(TApplication& app, const std::string& path);
 
 // Runs the application for `seconds` of virtual time: every idle step that
 // leaves Done false costs `quantum_ms`; otherwise time jumps to the next
