@@ -5,9 +5,9 @@
 #include "program/lab_link.h"
 
 int main(int argc, char** argv) {
+  program::OfferLab();
   return platform::RunProgram(argc, argv, [] {
     platform::Application->Initialize();
-    program::OfferMeasuringWindow();
     platform::Application->CreateForm(osciloskop::Form1);
     const auto lab = program::StartLab(platform::Application->Options());
     const int status = platform::Application->Run();

@@ -1,31 +1,24 @@
 #include "platform/options.h"
 
 #include <charconv>
+#include <optional>
+#include <string>
 
 #include "platform/card/cards.h"
 
 namespace platform {
 
 namespace {
-bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
-  std::string p(prefix);
-  if (s.compare(0, p.size(), p) != 0) return false;
-  rest = s.substr(p.size());
-  return true;
-}
-
-// A positive finite number up to `max`, else false with the message.
-bool PositiveNumber(const std::string& option, const std::string& v, double max,
-                    std::optional<double>& out, std::string& error) {
+// A positive finite number up to `max`, else the message.
+std::string PositiveNumber(const char* option, const std::string& v, double max,
+                           std::optional<double>& out) {
   double x = 0;
   auto r = std::from_chars(v.data(), v.data() + v.size(), x);
-  if (r.ec != std::errc() || r.ptr != v.data() + v.size() || !(x > 0) || !(x <= max)) {
-    error = option + " must be a number above 0 and at most " + std::to_string(static_cast<long>(max)) +
-            ", not '" + v + "'";
-    return false;
-  }
+  if (r.ec != std::errc() || r.ptr != v.data() + v.size() || !(x > 0) || !(x <= max))
+    return std::string(option) + " must be a number above 0 and at most " +
+           std::to_string(static_cast<long>(max)) + ", not '" + v + "'";
   out = x;
-  return true;
+  return {};
 }
 }  // namespace
 
@@ -133,12 +126,124 @@ wall clock. Script commands, one a line, # starts a comment:
   screenshot FILE.png measurements  the measuring window
   dump FILE.json            the observable state
   close                     close the window as a user would (only dump may follow)
-A bad line stops the run with exit status 2 and SCRIPT:LINE: message on stderr.
+The whole script is checked before its first line runs: a bad line stops the run with
+exit status 2 and SCRIPT:LINE: message on stderr, and no file is written.
+An option's value may also follow it as the next argument: --script FILE.
 
 Exit status: 0 done, 1 the program failed (a missing font), 2 a bad option or script.
 Fonts: Liberation Sans from fonts-liberation2 (OSCILOSKOP_FONT_DIR: another folder).
 )";
 }
+
+namespace {
+
+// One option: its name, whether it takes a value, and what it sets (an
+// error message, or empty).
+struct Option {
+  const char* name;
+  bool takes_value;
+  std::string (*take)(const std::string& value, PlatformOptions& out);
+};
+
+std::string NeedsFile(const char* option, const std::string& v, std::string& into) {
+  if (v.empty()) return std::string(option) + " needs a file name";
+  into = v;
+  return {};
+}
+
+const Option kOptions[] = {
+    {"--headless", false,
+     [](const std::string&, PlatformOptions& o) {
+       o.headless = true;
+       return std::string();
+     }},
+    {"--busy-idle", false,
+     [](const std::string&, PlatformOptions& o) {
+       o.busy_idle = true;
+       return std::string();
+     }},
+    {"--list-cards", false,
+     [](const std::string&, PlatformOptions& o) {
+       o.list_cards = true;
+       return std::string();
+     }},
+    {"--card", true,
+     [](const std::string& v, PlatformOptions& o) {
+       std::string e = CheckCardOption(v);
+       if (e.empty()) o.card = v;
+       return e;
+     }},
+    {"--signal-r", true,
+     [](const std::string& v, PlatformOptions& o) {
+       o.signal_r = v;
+       return std::string();
+     }},
+    {"--signal-l", true,
+     [](const std::string& v, PlatformOptions& o) {
+       o.signal_l = v;
+       return std::string();
+     }},
+    {"--output-wav", true,
+     [](const std::string& v, PlatformOptions& o) {
+       return NeedsFile("--output-wav", v, o.output_wav);
+     }},
+    {"--record-input", true,
+     [](const std::string& v, PlatformOptions& o) {
+       return NeedsFile("--record-input", v, o.record_input);
+     }},
+    {"--script", true,
+     [](const std::string& v, PlatformOptions& o) { return NeedsFile("--script", v, o.script); }},
+    {"--mixer", true,
+     [](const std::string& v, PlatformOptions& o) {
+       if (v != "none" && v != "fail-caps" && v != "fail-open")
+         return "unknown mixer fault '" + v + "' (use --mixer=none, fail-caps or fail-open)";
+       o.mixer_fault = v;
+       return std::string();
+     }},
+    {"--circuit", true,
+     [](const std::string& v, PlatformOptions& o) {
+       if (v.empty())
+         return std::string(
+             "--circuit needs a circuit, e.g. --circuit=dut=C1u or --circuit=top=R1k,bottom=C100n");
+       o.circuit = v;
+       return std::string();
+     }},
+    {"--measurements", false,
+     [](const std::string&, PlatformOptions& o) {
+       o.measurements = true;
+       return std::string();
+     }},
+    {"--settings", true,
+     [](const std::string& v, PlatformOptions& o) {
+       if (v.empty()) return std::string("--settings needs a file name or 'none'");
+       o.settings = v;
+       return std::string();
+     }},
+    {"--cal-ur", true,
+     [](const std::string& v, PlatformOptions& o) { return PositiveNumber("--cal-ur", v, 1000, o.cal_ur); }},
+    {"--cal-il", true,
+     [](const std::string& v, PlatformOptions& o) { return PositiveNumber("--cal-il", v, 1000, o.cal_il); }},
+    {"--shunt", true,
+     [](const std::string& v, PlatformOptions& o) { return PositiveNumber("--shunt", v, 1e9, o.shunt); }},
+    {"--idle-quantum-ms", true,
+     [](const std::string& v, PlatformOptions& o) {
+       int n = 0;
+       auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+       if (r.ec != std::errc() || r.ptr != v.data() + v.size() || n < 1 || n > 1000)
+         return "--idle-quantum-ms must be a whole number of milliseconds from 1 to 1000, not '" +
+                v + "'";
+       o.idle_quantum_ms = n;
+       return std::string();
+     }},
+};
+
+const Option* OptionNamed(const std::string& name) {
+  for (const Option& o : kOptions)
+    if (name == o.name) return &o;
+  return nullptr;
+}
+
+}  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, std::string& error) {
   for (const std::string& a : args) {
@@ -146,79 +251,30 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
     if (a == "--version") out.version = true;
   }
   if (out.help || out.version) return true;
-  for (const std::string& a : args) {
-    std::string v;
-    if (a == "--headless") {
-      out.headless = true;
-    } else if (StartsWith(a, "--card=", v)) {
-      if (error = CheckCardOption(v); !error.empty()) return false;
-      out.card = v;
-    } else if (StartsWith(a, "--signal-r=", v)) {
-      out.signal_r = v;
-    } else if (StartsWith(a, "--signal-l=", v)) {
-      out.signal_l = v;
-    } else if (StartsWith(a, "--circuit=", v)) {
-      if (v.empty()) {
-        error =
-            "--circuit needs a circuit, e.g. --circuit=dut=C1u or --circuit=top=R1k,bottom=C100n";
-        return false;
-      }
-      out.circuit = v;
-    } else if (StartsWith(a, "--output-wav=", v)) {
-      if (v.empty()) {
-        error = "--output-wav needs a file name";
-        return false;
-      }
-      out.output_wav = v;
-    } else if (StartsWith(a, "--record-input=", v)) {
-      if (v.empty()) {
-        error = "--record-input needs a file name";
-        return false;
-      }
-      out.record_input = v;
-    } else if (StartsWith(a, "--script=", v)) {
-      if (v.empty()) {
-        error = "--script needs a file name";
-        return false;
-      }
-      out.script = v;
-    } else if (StartsWith(a, "--mixer=", v)) {
-      if (v != "none" && v != "fail-caps" && v != "fail-open") {
-        error = "unknown mixer fault '" + v + "' (use --mixer=none, fail-caps or fail-open)";
-        return false;
-      }
-      out.mixer_fault = v;
-    } else if (a == "--measurements") {
-      out.measurements = true;
-    } else if (StartsWith(a, "--settings=", v)) {
-      if (v.empty()) {
-        error = "--settings needs a file name or 'none'";
-        return false;
-      }
-      out.settings = v;
-    } else if (StartsWith(a, "--cal-ur=", v)) {
-      if (!PositiveNumber("--cal-ur", v, 1000, out.cal_ur, error)) return false;
-    } else if (StartsWith(a, "--cal-il=", v)) {
-      if (!PositiveNumber("--cal-il", v, 1000, out.cal_il, error)) return false;
-    } else if (StartsWith(a, "--shunt=", v)) {
-      if (!PositiveNumber("--shunt", v, 1e9, out.shunt, error)) return false;
-    } else if (a == "--busy-idle") {
-      out.busy_idle = true;
-    } else if (a == "--list-cards") {
-      out.list_cards = true;
-    } else if (StartsWith(a, "--idle-quantum-ms=", v)) {
-      int n = 0;
-      auto r = std::from_chars(v.data(), v.data() + v.size(), n);
-      if (r.ec != std::errc() || r.ptr != v.data() + v.size() || n < 1 || n > 1000) {
-        error = "--idle-quantum-ms must be a whole number of milliseconds from 1 to 1000, not '" +
-                v + "'";
-        return false;
-      }
-      out.idle_quantum_ms = n;
-    } else {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const std::size_t eq = a.find('=');
+    const Option* option = OptionNamed(a.substr(0, eq));
+    if (!option) {
       error = "unknown option '" + a + "'";
       return false;
     }
+    std::string value;
+    if (!option->takes_value) {
+      if (eq != std::string::npos) {
+        error = std::string(option->name) + " takes no value";
+        return false;
+      }
+    } else if (eq != std::string::npos) {
+      value = a.substr(eq + 1);
+    } else if (i + 1 < args.size()) {
+      // "--option value", as most command lines take it.
+      value = args[++i];
+    } else {
+      error = std::string(option->name) + " needs a value: " + option->name + "=VALUE";
+      return false;
+    }
+    if (error = option->take(value, out); !error.empty()) return false;
   }
   if (out.headless && out.script.empty()) {
     error = "--headless needs --script=FILE";

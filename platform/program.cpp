@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/files_in_use.h"
 #include "platform/base/printable.h"
 #include "platform/base/timebase.h"
 #include "platform/card/cards.h"
@@ -19,7 +20,9 @@
 #include "platform/options.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/close_signals.h"
+#include "platform/toolkit/display_check.h"
 #include "platform/toolkit/fonts.h"
+#include "platform/toolkit/translations.h"
 
 namespace platform {
 
@@ -43,11 +46,25 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
     std::fprintf(stderr, "qt: %s\n", msg.toLocal8Bit().constData());
 }
 
-bool HaveDisplay() {
-  const char* x = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  const char* qpa = std::getenv("QT_QPA_PLATFORM");
-  return (x && *x) || (w && *w) || (qpa && *qpa);
+// Every file the options read and write, before any is created or
+// truncated: empty, or the message.
+std::string CheckOptionFiles(const PlatformOptions& options) {
+  SetFileRead("--script", options.script);
+  SetFileRead("--signal-r", FileOfSource(options.signal_r));
+  SetFileRead("--signal-l", FileOfSource(options.signal_l));
+  for (const auto& [option, path] :
+       {std::pair<std::string, std::string>{"--output-wav", options.output_wav},
+        {"--record-input", options.record_input}}) {
+    if (path.empty()) continue;
+    const std::string quoted = option + ": cannot write '" + path + "': ";
+    if (int error = CheckOutputPath(path)) return quoted + OutputPathReason(error);
+    if (FileRead input = InputThatIs(path))
+      return quoted + "it is the file read by " + input.role + " ('" + input.path + "')";
+    if (FileRead output = OutputThatIs(path))
+      return quoted + "it is the file written by " + output.role + " ('" + output.path + "')";
+    SetFileWritten(option, path);
+  }
+  return {};
 }
 }  // namespace
 
@@ -68,18 +85,31 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     return 0;
   }
   if (options.list_cards) return ListCards(options);
+  if (std::string e = CheckOptionFiles(options); !e.empty()) {
+    std::fprintf(stderr, "osciloskop: %s\n", PrintableText(e).c_str());
+    return 2;
+  }
+  Script script;
+  if (!options.script.empty()) {
+    if (std::string e = LoadScript(options.script, script); !e.empty()) {
+      std::fprintf(stderr, "%s\n", e.c_str());
+      return 2;
+    }
+  }
   if (options.headless) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  } else if (!HaveDisplay()) {
+  } else if (std::string e = DisplayFault(); !e.empty()) {
     std::fprintf(stderr,
-                 "osciloskop: no display (DISPLAY is not set); run it on a desktop, or headless "
-                 "with --headless --script=FILE\n");
+                 "osciloskop: %s; run it on a desktop, or headless with --headless --script=FILE\n",
+                 PrintableText(e).c_str());
     return 2;
   }
   EnsureRuntimeDir();
   qInstallMessageHandler(QtMessages);
   int qt_argc = 1;
   QApplication qt(qt_argc, argv);
+  // The instrument speaks Czech, so Qt's own dialogs and buttons do too.
+  LoadQtTranslations();
   // Readouts always use a decimal point, whatever the desktop's language.
   std::setlocale(LC_NUMERIC, "C");
   // A blinking text cursor would make a screenshot depend on the real time.
@@ -110,8 +140,19 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
   int status = 0;
   {
     TApplication app(options);
+    // The files are created once the whole run has been checked.
+    const auto open_outputs = [&options] { return OpenCardOutputs(options); };
     if (!options.script.empty())
-      app.SetLoop([&options](TApplication& a) { return RunScript(a, options.script); });
+      app.SetLoop([&](TApplication& a) { return RunScript(a, script, open_outputs); });
+    else
+      app.SetLoop([&](TApplication& a) {
+        if (std::string e = open_outputs(); !e.empty()) {
+          std::fprintf(stderr, "osciloskop: %s\n", PrintableText(e).c_str());
+          return 2;
+        }
+        a.RunUntil(std::nullopt);
+        return 0;
+      });
     try {
       status = body();
     } catch (const std::exception& e) {

@@ -6,9 +6,10 @@
 
 #include "instrument/Form1.h"
 #include "lab/lab.h"
+#include "platform/base/json.h"
 #include "platform/base/platform_options.h"
 #include "platform/card/cards.h"
-#include "platform/headless/script_extension.h"
+#include "platform/headless/headless.h"
 #include "platform/mm/mixer.h"
 #include "platform/toolkit/screen_menu.h"
 
@@ -76,9 +77,43 @@ lab::ProgramLink Link() {
   return link;
 }
 
+// The lab's lines in the runner's table, checked with the rest of the
+// script before it runs; `screenshot FILE measurements` is the lab's form of
+// the runner's own screenshot.
+void AddScriptCommands() {
+  using Words = std::vector<std::string>;
+  const auto check = [](const Words& w, platform::ScriptNeeds& needs) {
+    const bool writes = (w[0] == "log-measurements" && w.size() == 2 && w[1] != "off") ||
+                        (w[0] == "screenshot" && w.size() == 3);
+    if (writes) needs.writes.push_back(w[1]);
+    return lab::Lab::Check(w);
+  };
+  const auto act = [](platform::ScriptRun& run, const Words& w) {
+    run.Act([&] { return the_lab ? the_lab->Run(w) : std::string("no measuring instrument"); });
+  };
+  for (const char* name : {"show", "hide", "generator", "calibrate", "shunt", "log-measurements"})
+    platform::AddScriptCommand(name, {check, act});
+  const platform::ScriptCommand form = platform::ScriptCommandNamed("screenshot");
+  platform::AddScriptCommand(
+      "screenshot",
+      {[form, check](const Words& w, platform::ScriptNeeds& needs) {
+         return lab::Lab::Handles(w) ? check(w, needs) : form.check(w, needs);
+       },
+       [form, act](platform::ScriptRun& run, const Words& w) {
+         if (lab::Lab::Handles(w))
+           act(run, w);
+         else
+           form.act(run, w);
+       }});
+}
+
 }  // namespace
 
-void OfferMeasuringWindow() {
+void OfferLab() {
+  AddScriptCommands();
+  platform::AddDumpSection([](platform::JsonWriter& w) {
+    if (the_lab) the_lab->Dump(w);
+  });
   platform::AddScreenMenuEntry("Měření…", "Ctrl+M", [] {
     if (the_lab) the_lab->ShowWindow();
   });
@@ -95,16 +130,6 @@ std::unique_ptr<lab::Lab> StartLab(const platform::PlatformOptions& options) {
   if (std::string note = lab->Start(); !note.empty())
     std::fprintf(stderr, "osciloskop: %s\n", note.c_str());
   the_lab = lab.get();
-  platform::ScriptExtension ext;
-  ext.handles = &lab::Lab::Handles;
-  ext.check = &lab::Lab::Check;
-  ext.run = [](const platform::ScriptExtension::Words& w) {
-    return the_lab ? the_lab->Run(w) : std::string("the measuring instrument is not running");
-  };
-  ext.dump = [](platform::JsonWriter& w) {
-    if (the_lab) the_lab->Dump(w);
-  };
-  platform::SetScriptExtension(std::move(ext));
   return lab;
 }
 

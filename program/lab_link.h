@@ -12,9 +12,10 @@ struct PlatformOptions;
 
 namespace program {
 
-// Before the form is made: the screen menu's entry and its key, which open
-// the measuring window once it exists.
-void OfferMeasuringWindow();
+// Before the program starts (its script is checked before anything runs):
+// the lab's script commands and dump section, the screen menu's entry and
+// its key, which reach the lab once it runs.
+void OfferLab();
 // After the form is made: the instrument, started; its notes on stderr.
 std::unique_ptr<lab::Lab> StartLab(const platform::PlatformOptions& options);
 // Before it goes: scripts and the menu no longer reach it.

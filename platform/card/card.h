@@ -23,6 +23,9 @@ class Card {
   // Takes the options that concern it: empty, or a message naming the one
   // that cannot be taken (an option of another card is refused by name).
   virtual std::string SetUp(const PlatformOptions& options) = 0;
+  // Creates the files the options name (recording, output capture), once
+  // the whole run has been checked: empty, or the option and why not.
+  virtual std::string OpenOutputs(const PlatformOptions& options) = 0;
   // Its backends behind the wave, volume and mixer calls.
   virtual void Install() = 0;
   // At the program's end: files finished; a card with threads stops them

@@ -69,6 +69,10 @@ std::string SetUpCard(const PlatformOptions& options) {
   return {};
 }
 
+std::string OpenCardOutputs(const PlatformOptions& options) {
+  return TheCard().OpenOutputs(options);
+}
+
 Card& TheCard() { return Chosen() ? Chosen()->card() : TheVirtualCard(); }
 
 int ListCards(const PlatformOptions& options) {

@@ -14,6 +14,8 @@ std::string CheckCardOption(const std::string& value);
 // Chooses the card of options.card, sets it up and installs it; empty, or a
 // message naming the bad option.
 std::string SetUpCard(const PlatformOptions& options);
+// Creates the files the options name, on the card set up: empty, or why not.
+std::string OpenCardOutputs(const PlatformOptions& options);
 // The chosen card; the virtual card until another is set up.
 Card& TheCard();
 // --list-cards: the chosen card's PCM and mixer devices, one a line, on

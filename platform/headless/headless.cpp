@@ -1,15 +1,20 @@
 #include "platform/headless/headless.h"
-#include "platform/headless/script_extension.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <utility>
 #include <vector>
 
+#include "platform/base/files_in_use.h"
 #include "platform/base/json.h"
 #include "platform/base/messages.h"
 #include "platform/base/platform_options.h"
@@ -19,6 +24,7 @@
 #include "platform/mm/volume.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
+#include "platform/toolkit/keys.h"
 #include "platform/toolkit/screen_export.h"
 #include "platform/toolkit/screen_menu.h"
 #include "platform/toolkit/user_input.h"
@@ -26,15 +32,6 @@
 namespace platform {
 
 namespace {
-
-ScriptExtension& Extension() {
-  static ScriptExtension extension;
-  return extension;
-}
-
-struct ScriptError {
-  std::string message;
-};
 
 bool ParseInt(const std::string& s, int& out) {
   auto r = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -46,51 +43,16 @@ bool ParseSeconds(const std::string& s, double& out) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
 }
 
-class Runner {
- public:
-  explicit Runner(TApplication& app)
-      : app_(app), quantum_(Nanos{app.Options().idle_quantum_ms} * 1'000'000) {}
+void Check(const std::string& error) {
+  if (!error.empty()) throw ScriptError{error};
+}
 
-  void Execute(const std::vector<std::string>& words);
-  bool closed() const { return closed_; }
-
- private:
-  TForm& Form() {
-    if (!app_.MainForm()) throw ScriptError{"no window"};
-    return *app_.MainForm();
-  }
-  TControl& ControlNamed(const std::string& name) {
-    TControl* c = Form().Control(name);
-    if (!c) throw ScriptError{"unknown control '" + name + "'"};
-    return *c;
-  }
-  static void Check(const std::string& error) {
-    if (!error.empty()) throw ScriptError{error};
-  }
-  // An action done with a press on the control: it takes the focus, unless
-  // the action was refused.
-  static std::string Pressed(TControl& c, std::string error) {
-    if (error.empty()) FocusAsPressed(c);
-    return error;
-  }
-  void Need(const std::vector<std::string>& w, std::size_t n, const char* usage) {
-    if (w.size() != n) throw ScriptError{std::string("usage: ") + usage};
-  }
-  void Wait(Nanos duration);
-  void Act(const std::function<std::string()>& action) {
-    std::string error;
-    app_.Guard([&] { error = action(); });
-    Check(error);
-    Settle();
-  }
-  // Messages posted by an action are handled before the next line, as they
-  // would be before a user's next action.
-  void Settle() { app_.Guard([] { QCoreApplication::processEvents(); }); }
-
-  TApplication& app_;
-  Nanos quantum_;
-  bool closed_ = false;
-};
+// An action done with a press on the control: it takes the focus, unless
+// the action was refused.
+std::string Pressed(TControl& c, std::string error) {
+  if (error.empty()) FocusAsPressed(c);
+  return error;
+}
 
 // Every idle step that runs costs a quantum of virtual time. A step at rest
 // would only repeat itself on every quantum until a device event changes
@@ -121,129 +83,330 @@ void AdvanceFor(TApplication& app, Nanos duration, Nanos quantum) {
   }
 }
 
-void Runner::Wait(Nanos duration) {
+std::string Usage(const std::vector<std::string>& w, std::size_t n, const char* usage) {
+  return w.size() == n ? std::string() : std::string("usage: ") + usage;
+}
+
+std::string PngName(const std::string& command, const std::string& file) {
+  if (file.size() < 5 || file.substr(file.size() - 4) != ".png")
+    return command + ": the file name must end in .png";
+  return {};
+}
+
+using Words = std::vector<std::string>;
+
+// The commands every run has; other layers add theirs.
+std::map<std::string, ScriptCommand>& Commands() {
+  static std::map<std::string, ScriptCommand> table = {
+      {"wait",
+       {[](const Words& w, ScriptNeeds&) {
+          double s = 0;
+          if (auto e = Usage(w, 2, "wait SECONDS"); !e.empty()) return e;
+          if (!ParseSeconds(w[1], s) || s < 0 || s > 1e6)
+            return "wait: '" + w[1] + "' is not a number of seconds from 0 to 1000000";
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          double s = 0;
+          ParseSeconds(w[1], s);
+          run.Wait(static_cast<Nanos>(std::llround(s * 1e9)));
+        }}},
+      {"select",
+       {[](const Words& w, ScriptNeeds& needs) {
+          int i = 0;
+          if (auto e = Usage(w, 3, "select CONTROL INDEX"); !e.empty()) return e;
+          if (!ParseInt(w[2], i)) return "select: '" + w[2] + "' is not an item index";
+          needs.controls.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          TControl& c = run.ControlNamed(w[1]);
+          int i = 0;
+          ParseInt(w[2], i);
+          // The press that opens the list gives it the focus, as it would.
+          run.Act([&] { return Pressed(c, c.UserSelect(i)); });
+        }}},
+      {"position",
+       {[](const Words& w, ScriptNeeds& needs) {
+          int v = 0;
+          if (auto e = Usage(w, 3, "position CONTROL VALUE"); !e.empty()) return e;
+          if (!ParseInt(w[2], v)) return "position: '" + w[2] + "' is not a whole number";
+          needs.controls.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          TControl& c = run.ControlNamed(w[1]);
+          int v = 0;
+          ParseInt(w[2], v);
+          run.Act([&] { return Pressed(c, c.UserPosition(v)); });
+        }}},
+      {"click",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (w.size() != 2 && !(w.size() == 3 && w[2] == "right"))
+            return std::string("usage: click CONTROL [right]");
+          needs.controls.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          TControl& c = run.ControlNamed(w[1]);
+          run.Act([&] { return ClickControl(run.Form(), c, w.size() == 3); });
+        }}},
+      {"focus",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 2, "focus CONTROL"); !e.empty()) return e;
+          needs.controls.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          TControl& c = run.ControlNamed(w[1]);
+          run.Act([&] { return run.Form().FocusControl(&c); });
+        }}},
+      {"key",
+       {[](const Words& w, ScriptNeeds&) {
+          if (auto e = Usage(w, 2, "key NAME"); !e.empty()) return e;
+          if (!KeyNamed(w[1]))
+            return "unknown key '" + w[1] + "' (keys: " + std::string(KeyNames()) + ")";
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          run.Act([&] { return PressKey(run.Form(), w[1]); });
+        }}},
+      {"type",
+       {[](const Words& w, ScriptNeeds&) {
+          if (w.size() < 2) return std::string("usage: type TEXT");
+          std::string text = w[1];
+          for (std::size_t i = 2; i < w.size(); ++i) text += " " + w[i];
+          if (!IsValidUtf8(text)) return std::string("type: the text is not UTF-8");
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          std::string text = w[1];
+          for (std::size_t i = 2; i < w.size(); ++i) text += " " + w[i];
+          run.Act([&] { return TypeText(run.Form(), text); });
+        }}},
+      {"wheel",
+       {[](const Words& w, ScriptNeeds& needs) {
+          int steps = 0;
+          if (auto e = Usage(w, 3, "wheel CONTROL STEPS"); !e.empty()) return e;
+          if (!ParseInt(w[2], steps) || steps < -100 || steps > 100)
+            return "wheel: '" + w[2] + "' is not a number of steps from -100 to 100";
+          needs.controls.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          TControl& c = run.ControlNamed(w[1]);
+          int steps = 0;
+          ParseInt(w[2], steps);
+          run.Act([&] { return TurnWheel(run.Form(), c, steps); });
+        }}},
+      {"resize",
+       {[](const Words& w, ScriptNeeds&) {
+          int cw = 0, ch = 0;
+          if (auto e = Usage(w, 3, "resize WIDTH HEIGHT"); !e.empty()) return e;
+          if (!ParseInt(w[1], cw) || !ParseInt(w[2], ch) || cw < 1 || ch < 1 || cw > 8192 ||
+              ch > 8192)
+            return std::string("resize: the client size must be two whole numbers from 1 to 8192");
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          int cw = 0, ch = 0;
+          ParseInt(w[1], cw);
+          ParseInt(w[2], ch);
+          run.Act([&] {
+            run.Form().SetClientSize(cw, ch);
+            return std::string();
+          });
+        }}},
+      {"signal",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 3, "signal r|l SOURCE"); !e.empty()) return e;
+          if (w[1] != "r" && w[1] != "l")
+            return "signal: the input is 'r' or 'l', not '" + w[1] + "'";
+          if (std::string file = FileOfSource(w[2]); !file.empty()) needs.reads.push_back(file);
+          return std::string();
+        },
+        [](ScriptRun&, const Words& w) { Check(TheCard().SetSignal(w[1][0], w[2])); }}},
+      {"mixer",
+       {[](const Words& w, ScriptNeeds&) {
+          return Usage(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
+        },
+        [](ScriptRun& run, const Words& w) {
+          Check(TheCard().ChangeMixer(w[1], w[2], w[3]));
+          run.Settle();
+        }}},
+      {"screenshot",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (w.size() != 2 && !(w.size() == 3 && w[2] == "window"))
+            return std::string("usage: screenshot FILE.png [window]");
+          needs.writes.push_back(w[1]);
+          return PngName("screenshot", w[1]);
+        },
+        [](ScriptRun& run, const Words& w) {
+          // The client area, or with "window" the menu bar above it as well.
+          if (WriteResult failed = SavePicture(run.Form(), w[1], w.size() == 3))
+            throw ScriptError{failed->Text()};
+        }}},
+      {"menu",
+       {[](const Words& w, ScriptNeeds&) {
+          int x = 0, y = 0;
+          if (auto e = Usage(w, 3, "menu X Y"); !e.empty()) return e;
+          if (!ParseInt(w[1], x) || !ParseInt(w[2], y))
+            return std::string("menu: the point is two whole numbers of the client area");
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          int x = 0, y = 0;
+          ParseInt(w[1], x);
+          ParseInt(w[2], y);
+          run.Act([&] { return RightClickScreen(run.Form(), x, y); });
+        }}},
+      {"save-picture",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 2, "save-picture FILE.png"); !e.empty()) return e;
+          needs.writes.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          if (WriteResult failed = SavePicture(run.Form(), w[1])) throw ScriptError{failed->Text()};
+        }}},
+      {"save-data",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 2, "save-data FILE.csv"); !e.empty()) return e;
+          needs.writes.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          if (WriteResult failed = SaveData(run.Form(), w[1])) throw ScriptError{failed->Text()};
+        }}},
+      {"record-input",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 2, "record-input FILE.wav|off"); !e.empty()) return e;
+          if (w[1] != "off") needs.writes.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun&, const Words& w) {
+          if (w[1] == "off")
+            StopInputRecording();
+          else if (WriteResult failed = StartInputRecording(w[1]))
+            throw ScriptError{failed->Text()};
+        }}},
+      {"dump",
+       {[](const Words& w, ScriptNeeds& needs) {
+          if (auto e = Usage(w, 2, "dump FILE.json"); !e.empty()) return e;
+          needs.writes.push_back(w[1]);
+          return std::string();
+        },
+        [](ScriptRun& run, const Words& w) {
+          if (WriteResult failed = WriteFile(w[1], DumpText(run.App())))
+            throw ScriptError{failed->Text()};
+        }}},
+      {"close",
+       {[](const Words& w, ScriptNeeds&) { return Usage(w, 1, "close"); },
+        [](ScriptRun& run, const Words&) {
+          run.App().Guard([&] { run.Form().Close(); });
+          run.closed = run.Form().Closed();
+          if (!run.closed) throw ScriptError{"close: the window refused to close"};
+        }}},
+  };
+  return table;
+}
+
+// What is wrong with writing `path`, checked before anything is written:
+// empty, or the message.
+std::string OutputFault(const std::string& path, const std::vector<std::string>& reads) {
+  const std::string quoted = "cannot write '" + PrintableText(path) + "': ";
+  if (int error = CheckOutputPath(path)) return quoted + OutputPathReason(error);
+  if (FileRead input = InputThatIs(path))
+    return quoted + "it is the file read by " + input.role + " ('" + PrintableText(input.path) +
+           "')";
+  for (const std::string& read : reads)
+    if (SameFile(read, path))
+      return quoted + "it is the file the script reads as a signal ('" + PrintableText(read) + "')";
+  return {};
+}
+
+std::string InputFault(const std::string& path, const std::vector<std::string>& writes) {
+  if (FileRead output = OutputThatIs(path))
+    return "cannot read '" + PrintableText(path) + "': it is the file written by " + output.role +
+           " ('" + PrintableText(output.path) + "')";
+  for (const std::string& write : writes)
+    if (SameFile(path, write))
+      return "cannot read '" + PrintableText(path) + "': the script writes it ('" +
+             PrintableText(write) + "')";
+  return {};
+}
+
+}  // namespace
+
+ScriptRun::ScriptRun(TApplication& app)
+    : app_(app), quantum_(Nanos{app.Options().idle_quantum_ms} * 1'000'000) {}
+
+TForm& ScriptRun::Form() {
+  if (!app_.MainForm()) throw ScriptError{"no window"};
+  return *app_.MainForm();
+}
+
+TControl& ScriptRun::ControlNamed(const std::string& name) {
+  TControl* c = Form().Control(name);
+  if (!c) throw ScriptError{"unknown control '" + name + "'"};
+  return *c;
+}
+
+void ScriptRun::Act(const std::function<std::string()>& action) {
+  std::string error;
+  app_.Guard([&] { error = action(); });
+  Check(error);
+  Settle();
+}
+
+void ScriptRun::Settle() {
+  app_.Guard([] { QCoreApplication::processEvents(); });
+}
+
+void ScriptRun::Wait(Nanos duration) {
   if (TheVirtualClock() == nullptr)
     app_.RunUntil(DeviceClock().Now() + duration);
   else
     AdvanceFor(app_, duration, quantum_);
 }
 
-void Runner::Execute(const std::vector<std::string>& w) {
-  const std::string& cmd = w[0];
-  // A dump may follow: it shows what the close handler left behind.
-  if (closed_ && cmd != "dump")
-    throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
-  if (const ScriptExtension& ext = Extension(); ext.handles && ext.handles(w)) {
-    if (ext.check) Check(ext.check(w));
-    std::string error;
-    app_.Guard([&] { error = ext.run(w); });
-    Check(error);
-    Settle();
-  } else if (cmd == "wait") {
-    Need(w, 2, "wait SECONDS");
-    double s = 0;
-    if (!ParseSeconds(w[1], s) || s < 0 || s > 1e6)
-      throw ScriptError{"wait: '" + w[1] + "' is not a number of seconds from 0 to 1000000"};
-    Wait(static_cast<Nanos>(std::llround(s * 1e9)));
-  } else if (cmd == "select") {
-    Need(w, 3, "select CONTROL INDEX");
-    TControl& c = ControlNamed(w[1]);
-    int i = 0;
-    if (!ParseInt(w[2], i)) throw ScriptError{"select: '" + w[2] + "' is not an item index"};
-    // The press that opens the list gives it the focus, as it would.
-    Act([&] { return Pressed(c, c.UserSelect(i)); });
-  } else if (cmd == "position") {
-    Need(w, 3, "position CONTROL VALUE");
-    TControl& c = ControlNamed(w[1]);
-    int v = 0;
-    if (!ParseInt(w[2], v)) throw ScriptError{"position: '" + w[2] + "' is not a whole number"};
-    Act([&] { return Pressed(c, c.UserPosition(v)); });
-  } else if (cmd == "click") {
-    if (w.size() != 2 && !(w.size() == 3 && w[2] == "right"))
-      throw ScriptError{"usage: click CONTROL [right]"};
-    TControl& c = ControlNamed(w[1]);
-    Act([&] { return ClickControl(Form(), c, w.size() == 3); });
-  } else if (cmd == "focus") {
-    Need(w, 2, "focus CONTROL");
-    TControl& c = ControlNamed(w[1]);
-    Act([&] { return Form().FocusControl(&c); });
-  } else if (cmd == "key") {
-    Need(w, 2, "key NAME");
-    Act([&] { return PressKey(Form(), w[1]); });
-  } else if (cmd == "type") {
-    if (w.size() < 2) throw ScriptError{"usage: type TEXT"};
-    std::string text = w[1];
-    for (std::size_t i = 2; i < w.size(); ++i) text += " " + w[i];
-    if (!IsValidUtf8(text)) throw ScriptError{"type: the text is not UTF-8"};
-    Act([&] { return TypeText(Form(), text); });
-  } else if (cmd == "wheel") {
-    Need(w, 3, "wheel CONTROL STEPS");
-    TControl& c = ControlNamed(w[1]);
-    int steps = 0;
-    if (!ParseInt(w[2], steps) || steps < -100 || steps > 100)
-      throw ScriptError{"wheel: '" + w[2] + "' is not a number of steps from -100 to 100"};
-    Act([&] { return TurnWheel(Form(), c, steps); });
-  } else if (cmd == "resize") {
-    Need(w, 3, "resize WIDTH HEIGHT");
-    int cw = 0, ch = 0;
-    if (!ParseInt(w[1], cw) || !ParseInt(w[2], ch) || cw < 1 || ch < 1 || cw > 8192 || ch > 8192)
-      throw ScriptError{"resize: the client size must be two whole numbers from 1 to 8192"};
-    Act([&] {
-      Form().SetClientSize(cw, ch);
-      return std::string();
-    });
-  } else if (cmd == "signal") {
-    Need(w, 3, "signal r|l SOURCE");
-    if (w[1] != "r" && w[1] != "l")
-      throw ScriptError{"signal: the input is 'r' or 'l', not '" + w[1] + "'"};
-    Check(TheCard().SetSignal(w[1][0], w[2]));
-  } else if (cmd == "mixer") {
-    Need(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
-    Check(TheCard().ChangeMixer(w[1], w[2], w[3]));
-    Settle();
-  } else if (cmd == "screenshot") {
-    if (w.size() != 2 && !(w.size() == 3 && w[2] == "window"))
-      throw ScriptError{"usage: screenshot FILE.png [window]"};
-    if (w[1].size() < 5 || w[1].substr(w[1].size() - 4) != ".png")
-      throw ScriptError{"screenshot: the file name must end in .png"};
-    // The client area, or with "window" the menu bar above it as well.
-    if (WriteResult failed = SavePicture(Form(), w[1], w.size() == 3))
-      throw ScriptError{failed->Text()};
-  } else if (cmd == "menu") {
-    Need(w, 3, "menu X Y");
-    int x = 0, y = 0;
-    if (!ParseInt(w[1], x) || !ParseInt(w[2], y))
-      throw ScriptError{"menu: the point is two whole numbers of the client area"};
-    Act([&] { return RightClickScreen(Form(), x, y); });
-  } else if (cmd == "save-picture") {
-    Need(w, 2, "save-picture FILE.png");
-    if (WriteResult failed = SavePicture(Form(), w[1])) throw ScriptError{failed->Text()};
-  } else if (cmd == "save-data") {
-    Need(w, 2, "save-data FILE.csv");
-    if (WriteResult failed = SaveData(Form(), w[1])) throw ScriptError{failed->Text()};
-  } else if (cmd == "record-input") {
-    Need(w, 2, "record-input FILE.wav|off");
-    if (w[1] == "off")
-      StopInputRecording();
-    else if (WriteResult failed = StartInputRecording(w[1]))
-      throw ScriptError{failed->Text()};
-  } else if (cmd == "dump") {
-    Need(w, 2, "dump FILE.json");
-    if (WriteResult failed = WriteFile(w[1], DumpText(app_))) throw ScriptError{failed->Text()};
-  } else if (cmd == "close") {
-    Need(w, 1, "close");
-    app_.Guard([&] { Form().Close(); });
-    closed_ = Form().Closed();
-    if (!closed_) throw ScriptError{"close: the window refused to close"};
-  } else {
-    throw ScriptError{"unknown command '" + cmd + "'"};
+ScriptCommand ScriptCommandNamed(const std::string& name) {
+  const auto it = Commands().find(name);
+  return it == Commands().end() ? ScriptCommand{} : it->second;
+}
+
+std::vector<std::function<void(JsonWriter&)>>& DumpSections() {
+  static std::vector<std::function<void(JsonWriter&)>> sections;
+  return sections;
+}
+
+void AddDumpSection(std::function<void(JsonWriter&)> section) {
+  DumpSections().push_back(std::move(section));
+}
+
+void AddScriptCommand(const std::string& name, ScriptCommand command) {
+  Commands()[name] = std::move(command);
+}
+
+namespace {  // The title, labels and buttons of a dialog shown, or nothing.
+std::vector<std::string> OpenDialogWords() {
+  std::vector<std::string> words;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(top);
+    if (!dialog || !dialog->isVisible()) continue;
+    words.push_back(dialog->windowTitle().toStdString());
+    for (const QWidget* part : dialog->findChildren<QWidget*>()) {
+      if (!part->isVisibleTo(dialog)) continue;
+      QString text;
+      if (auto* label = qobject_cast<const QLabel*>(part)) text = label->text();
+      if (auto* button = qobject_cast<const QAbstractButton*>(part)) text = button->text();
+      if (!text.isEmpty()) words.push_back(text.toStdString());
+    }
   }
+  return words;
 }
 
 }  // namespace
-
-void SetScriptExtension(ScriptExtension extension) { Extension() = std::move(extension); }
-const ScriptExtension& TheScriptExtension() { return Extension(); }
 
 void RunFor(TApplication& app, double seconds, int quantum_ms) {
   AdvanceFor(app, static_cast<Nanos>(std::llround(seconds * 1e9)), Nanos{quantum_ms} * 1'000'000);
@@ -258,7 +421,10 @@ std::string DumpText(TApplication& app) {
   if (TForm* f = app.MainForm()) {
     w.Value("caption", f->Caption());
     w.Value("title", f->Title());
-    w.BeginObject("client").Value("width", f->ClientWidth()).Value("height", f->ClientHeight()).EndObject();
+    w.BeginObject("client")
+        .Value("width", f->ClientWidth())
+        .Value("height", f->ClientHeight())
+        .EndObject();
     w.BeginObject("window")
         .Value("left", f->Left())
         .Value("top", f->Top())
@@ -279,6 +445,9 @@ std::string DumpText(TApplication& app) {
     w.List("menu", open.menu);
     // The screen's own menu, while it is open.
     w.List("contextMenu", f->Window()->Menu()->OpenEntries());
+    // A dialog open over the window (a file dialog, a message): its words.
+    if (const std::vector<std::string> words = OpenDialogWords(); !words.empty())
+      w.List("dialog", words);
     // Paints of a window on a display; none off screen.
     const PaintStats& p = f->Window()->Client()->Stats();
     w.BeginObject("view")
@@ -308,39 +477,102 @@ std::string DumpText(TApplication& app) {
     w.Value("aux" + std::to_string(d), volume([d](DWORD* v) { return auxGetVolume(d, v); }));
   w.EndObject();
   w.List("errors", app.Errors());
-  if (const ScriptExtension& ext = Extension(); ext.dump) ext.dump(w);
+  for (const auto& section : DumpSections()) section(w);
   w.EndObject();
   return w.Text();
 }
 
-int RunScript(TApplication& app, const std::string& path) {
+std::string LoadScript(const std::string& path, Script& out) {
+  out = Script{path, {}, {}};
+  const std::string name = PrintableText(path);
+  if (std::string why = CheckInputPath(path); !why.empty())
+    return "osciloskop: cannot read script '" + name + "': " + why;
   std::ifstream in(path);
-  if (!in) {
-    std::fprintf(stderr, "osciloskop: cannot read script '%s'\n", PrintableText(path).c_str());
-    return 2;
-  }
-  Runner runner(app);
+  if (!in) return "osciloskop: cannot read script '" + name + "'";
+  struct Noted {
+    int line;
+    std::string path;
+  };
+  std::vector<Noted> writes, reads;
+  // The message may quote the script's own bytes; it is printed as text.
+  const auto fault = [&](int line, const std::string& message) {
+    return name + ":" + std::to_string(line) + ": " + PrintableText(message);
+  };
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
     ++number;
     if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);
-    std::vector<std::string> w;
-    for (std::string s; words >> s;) w.push_back(s);
-    if (w.empty()) continue;
+    ScriptLine l{number, {}};
+    for (std::string s; words >> s;) l.words.push_back(s);
+    if (l.words.empty()) continue;
+    const auto command = Commands().find(l.words[0]);
+    if (command == Commands().end()) return fault(number, "unknown command '" + l.words[0] + "'");
+    ScriptNeeds needs;
+    if (std::string e = command->second.check(l.words, needs); !e.empty()) return fault(number, e);
+    for (const std::string& w : needs.writes) writes.push_back({number, w});
+    for (const std::string& r : needs.reads) reads.push_back({number, r});
+    for (std::string& c : needs.controls) out.needs.controls.push_back(std::move(c));
+    out.lines.push_back(std::move(l));
+  }
+  if (in.bad()) return "osciloskop: cannot read script '" + name + "'";
+  for (const Noted& r : reads) out.needs.reads.push_back(r.path);
+  for (const Noted& w : writes) out.needs.writes.push_back(w.path);
+  for (const Noted& w : writes)
+    if (std::string e = OutputFault(w.path, out.needs.reads); !e.empty()) return fault(w.line, e);
+  for (const Noted& r : reads) {
+    if (std::string why = CheckInputPath(r.path); !why.empty())
+      return fault(r.line, "cannot read '" + r.path + "': " + why);
+    if (std::string e = InputFault(r.path, out.needs.writes); !e.empty()) return fault(r.line, e);
+  }
+  return {};
+}
+
+int RunScript(TApplication& app, const Script& script, const std::function<std::string()>& ready) {
+  const std::string name = PrintableText(script.path);
+  if (TForm* form = app.MainForm()) {
+    for (const ScriptLine& l : script.lines) {
+      ScriptNeeds needs;
+      Commands().at(l.words[0]).check(l.words, needs);
+      for (const std::string& c : needs.controls)
+        if (!form->Control(c)) {
+          std::fprintf(stderr, "%s:%d: unknown control '%s'\n", name.c_str(), l.number,
+                       PrintableText(c).c_str());
+          return 2;
+        }
+    }
+  }
+  if (ready) {
+    if (std::string e = ready(); !e.empty()) {
+      std::fprintf(stderr, "osciloskop: %s\n", PrintableText(e).c_str());
+      return 2;
+    }
+  }
+  ScriptRun run(app);
+  for (const ScriptLine& l : script.lines) {
     // A window closed from outside the script (its user, a signal) ends it.
-    if (app.Terminated() && !runner.closed()) return 0;
+    if (app.Terminated() && !run.closed) return 0;
     try {
-      runner.Execute(w);
+      // A dump may follow: it shows what the close handler left behind.
+      if (run.closed && l.words[0] != "dump")
+        throw ScriptError{"the window is closed; only 'dump' can follow 'close'"};
+      Commands().at(l.words[0]).act(run, l.words);
     } catch (const ScriptError& e) {
-      // The message may quote the script's own bytes; it is printed as text.
-      std::fprintf(stderr, "%s:%d: %s\n", PrintableText(path).c_str(), number,
-                   PrintableText(e.message).c_str());
+      std::fprintf(stderr, "%s:%d: %s\n", name.c_str(), l.number, PrintableText(e.message).c_str());
       return 2;
     }
   }
   return 0;
+}
+
+int RunScript(TApplication& app, const std::string& path) {
+  Script script;
+  if (std::string e = LoadScript(path, script); !e.empty()) {
+    std::fprintf(stderr, "%s\n", e.c_str());
+    return 2;
+  }
+  return RunScript(app, script, nullptr);
 }
 
 }  // namespace platform

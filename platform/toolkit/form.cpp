@@ -4,11 +4,13 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPointer>
 #include <QScreen>
 #include <cstring>
 #include <stdexcept>
@@ -24,6 +26,41 @@
 #include "platform/toolkit/style.h"
 
 namespace platform {
+
+namespace {
+// Escape in a drop-down of the menu bar leaves the bar for the control that
+// had the focus: Qt would keep the bar in its keyboard mode, which shows
+// nothing and takes Tab and the arrows until a second Escape.
+class MenuEscape : public QObject {
+ public:
+  MenuEscape(QMenuBar* bar, TForm* form) : QObject(bar), bar_(bar), form_(form) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    // The control to go back to: the one focused when the drop-down opened.
+    if (e->type() == QEvent::Show) {
+      TControl* active = form_->ActiveControl();
+      back_ = active ? active->Widget() : nullptr;
+    }
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+      QMetaObject::invokeMethod(
+          bar_,
+          [this] {
+            // The window may not be the active one: its own focus counts.
+            if (bar_->window()->focusWidget() != bar_ || QApplication::activePopupWidget()) return;
+            if (back_)
+              back_->setFocus(Qt::PopupFocusReason);
+            else
+              bar_->clearFocus();
+          },
+          Qt::QueuedConnection);
+    return false;
+  }
+
+ private:
+  QMenuBar* bar_;
+  TForm* form_;
+  QPointer<QWidget> back_;
+};
+}  // namespace
 
 // ---- Qt bridge -------------------------------------------------------------
 
@@ -173,8 +210,10 @@ void ClientArea::contextMenuEvent(QContextMenuEvent* e) {
 void FormWindow::closeEvent(QCloseEvent* e) {
   // A close asked by the window manager goes through the form's handler.
   if (!form_->Closed()) form_->Close();
-  if (form_->Closed()) e->accept();
-  else e->ignore();
+  if (form_->Closed())
+    e->accept();
+  else
+    e->ignore();
 }
 
 void FormWindow::resizeEvent(QResizeEvent* e) {
@@ -186,7 +225,8 @@ void FormWindow::resizeEvent(QResizeEvent* e) {
 
 // ---- TForm -----------------------------------------------------------------
 
-TForm::TForm(TComponent* AOwner) : TWinControl(AOwner), window_(std::make_unique<FormWindow>(this)) {}
+TForm::TForm(TComponent* AOwner)
+    : TWinControl(AOwner), window_(std::make_unique<FormWindow>(this)) {}
 
 TForm::~TForm() {
   DestroyComponents();  // controls go before the widgets they wrap
@@ -318,9 +358,12 @@ void TForm::BindEvent(TControl* c, const EventBinding& b) {
   if (b.Event == "OnClick") {
     c->OnClick = std::move(h);
   } else if (b.Event == "OnChange") {
-    if (auto* cb = dynamic_cast<TComboBox*>(c)) cb->OnChange = std::move(h);
-    else if (auto* sl = dynamic_cast<TSlider*>(c)) sl->OnChange = std::move(h);
-    else throw missing();
+    if (auto* cb = dynamic_cast<TComboBox*>(c))
+      cb->OnChange = std::move(h);
+    else if (auto* sl = dynamic_cast<TSlider*>(c))
+      sl->OnChange = std::move(h);
+    else
+      throw missing();
   } else {
     throw missing();
   }
@@ -355,15 +398,19 @@ TControl* TForm::CreateControl(const ControlDesc& d) {
       e->ReadOnly = d.ReadOnly;
       return e;
     }
-    case ControlClass::RadioButton: return new TRadioButton(this);
+    case ControlClass::RadioButton:
+      return new TRadioButton(this);
     case ControlClass::Button: {
       auto* b = new TButton(this);
       b->Default = d.Default;
       return b;
     }
-    case ControlClass::Panel: return new TPanel(this);
-    case ControlClass::MainMenu: return new TMainMenu(this);
-    case ControlClass::MenuItem: return new TMenuItem(this);
+    case ControlClass::Panel:
+      return new TPanel(this);
+    case ControlClass::MainMenu:
+      return new TMainMenu(this);
+    case ControlClass::MenuItem:
+      return new TMenuItem(this);
   }
   throw std::logic_error("unknown control class");
 }
@@ -401,10 +448,13 @@ void TForm::Build(const FormDesc& desc) {
     c->SetName(std::string(d.Name));
     TControl* parent = d.Parent.empty() ? nullptr : Control(d.Parent);
     if (!d.Parent.empty() && !parent)
-      throw std::logic_error(std::string(d.Name) + ": parent " + std::string(d.Parent) + " not built yet");
+      throw std::logic_error(std::string(d.Name) + ": parent " + std::string(d.Parent) +
+                             " not built yet");
     if (c->Widget()) {
-      if (d.FontPixelSize > 0 || !d.Bold) c->SetFontPixelSize(d.FontPixelSize > 0 ? d.FontPixelSize : desc.FontPixelSize, d.Bold);
-      else c->SetFontPixelSize(desc.FontPixelSize, true);
+      if (d.FontPixelSize > 0 || !d.Bold)
+        c->SetFontPixelSize(d.FontPixelSize > 0 ? d.FontPixelSize : desc.FontPixelSize, d.Bold);
+      else
+        c->SetFontPixelSize(desc.FontPixelSize, true);
     }
     c->SetParent(parent ? static_cast<TWinControl*>(parent) : this);
     c->SetBounds(d.Left, d.Top, d.Width, d.Height);
@@ -412,7 +462,8 @@ void TForm::Build(const FormDesc& desc) {
     if (auto* u = dynamic_cast<TUpDown*>(c)) u->SetPosition(d.Position);
     if (auto* p = dynamic_cast<TPanel*>(c)) p->SetBevel(d.Bevel);
     c->SetText(std::string(d.Text));
-    if (auto* cb = dynamic_cast<TComboBox*>(c)) cb->SetItemIndex(-1), cb->SetText(std::string(d.Text));
+    if (auto* cb = dynamic_cast<TComboBox*>(c))
+      cb->SetItemIndex(-1), cb->SetText(std::string(d.Text));
     if (auto* rb = dynamic_cast<TRadioButton*>(c); rb && d.Checked) rb->SetChecked(true);
     c->SetColor(d.Color);
     c->SetFontColor(d.FontColor);
@@ -428,6 +479,7 @@ void TForm::Build(const FormDesc& desc) {
         if (!up->Action()->menu()) {
           auto* m = new QMenu(bar);
           m->setFont(bar->font());  // a pop-up is a window of its own
+          m->installEventFilter(new MenuEscape(bar, this));
           up->Action()->setMenu(m);
         }
         up->Action()->menu()->addAction(item->Action());

@@ -17,6 +17,7 @@ struct WriteFailure {
   std::string path;
   int error = 0;       // errno, where there is one
   std::string reason;  // the system's or the library's words
+  std::string input;   // the file being read that the path is, if that is why
   // "cannot write 'PATH': REASON", for scripts and stderr.
   std::string Text() const;
   // The same in Czech, for the window.
@@ -24,6 +25,9 @@ struct WriteFailure {
 };
 using WriteResult = std::optional<WriteFailure>;
 
+// Whether `path` may be written, checked before it is touched: a folder
+// that can hold it, and not a file the run reads.
+WriteResult CheckWritable(const std::string& path);
 // The whole file at once; a short write (a full disk) is a failure too, and
 // a pipe without a reader is refused, not waited on.
 WriteResult WriteFile(const std::string& path, std::string_view data);

@@ -29,21 +29,29 @@ void AddScreenMenuEntry(const std::string& text, const std::string& keys,
 }
 
 ScreenMenu::ScreenMenu(TForm* form, QWidget* window)
-    : QObject(window), form_(form), window_(window), menu_(new QMenu(window)), folder_(QDir::homePath()) {
-  menu_->addAction(QStringLiteral("Uložit obrázek…"), this, [this] { SavePictureAs(); });
-  menu_->addAction(QStringLiteral("Kopírovat obrázek"), this, [this] { CopyPicture(*form_); });
-  menu_->addAction(QStringLiteral("Uložit data…"), this, [this] { SaveDataAs(); });
-  record_ = menu_->addAction(QString(), this, [this] { RecordOrStop(); });
-  const auto key = [&](QKeySequence keys, std::function<void()> fn) {
+    : QObject(window),
+      form_(form),
+      window_(window),
+      menu_(new QMenu(window)),
+      folder_(QDir::homePath()) {
+  const auto entry = [&](const QString& text, QKeySequence keys, std::function<void()> fn) {
+    QAction* a = menu_->addAction(text, this, fn);
+    if (keys.isEmpty()) return a;
+    // Shown in the menu; the window's own shortcut does the work (the
+    // menu's action only acts while the menu is open).
+    a->setShortcut(keys);
+    a->setShortcutVisibleInContextMenu(true);
     QObject::connect(new QShortcut(keys, window), &QShortcut::activated, this, std::move(fn));
+    return a;
   };
-  key(QKeySequence(QStringLiteral("Ctrl+S")), [this] { SavePictureAs(); });
-  key(QKeySequence(QStringLiteral("Ctrl+Shift+S")), [this] { SaveDataAs(); });
-  key(QKeySequence::Copy, [this] { CopyPicture(*form_); });
-  for (const ExtraEntry& e : ExtraEntries()) {
-    menu_->addAction(QString::fromStdString(e.text), this, e.action);
-    if (!e.keys.empty()) key(QKeySequence(QString::fromStdString(e.keys)), e.action);
-  }
+  entry(QStringLiteral("Uložit obrázek…"), QKeySequence(QStringLiteral("Ctrl+S")),
+        [this] { SavePictureAs(); });
+  entry(QStringLiteral("Kopírovat obrázek"), QKeySequence::Copy, [this] { CopyPicture(*form_); });
+  entry(QStringLiteral("Uložit data…"), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
+        [this] { SaveDataAs(); });
+  record_ = entry(QString(), QKeySequence(), [this] { RecordOrStop(); });
+  for (const ExtraEntry& e : ExtraEntries())
+    entry(QString::fromStdString(e.text), QKeySequence(QString::fromStdString(e.keys)), e.action);
 }
 
 ScreenMenu::~ScreenMenu() = default;
@@ -51,6 +59,10 @@ ScreenMenu::~ScreenMenu() = default;
 void ScreenMenu::Popup(QPoint global) {
   record_->setText(InputRecordingActive() ? QStringLiteral("Ukončit nahrávání")
                                           : QStringLiteral("Nahrávat vstup…"));
+  // Drawn in the window's typeface, as the menu bar.
+  QFont font = window_->font();
+  font.setBold(false);
+  menu_->setFont(font);
   menu_->popup(global);
 }
 
@@ -68,6 +80,13 @@ void ScreenMenu::AskFile(const QString& title, const QString& filter, const QStr
   dialog->setDefaultSuffix(QFileInfo(name).suffix());
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(dialog, &QFileDialog::fileSelected, this, [this, chosen](const QString& file) {
+    // A folder that cannot hold the file (/proc: the next dialog would read
+    // the type of every file there) or a file being read is refused and
+    // not remembered.
+    if (WriteResult refused = CheckWritable(file.toStdString())) {
+      Tell(*refused);
+      return;
+    }
     folder_ = QFileInfo(file).absolutePath();
     chosen(file.toStdString());
   });
@@ -75,8 +94,9 @@ void ScreenMenu::AskFile(const QString& title, const QString& filter, const QStr
 }
 
 void ScreenMenu::Tell(const WriteFailure& failure) {
-  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("osciloskop"),
-                              QString::fromStdString(failure.CzechText()), QMessageBox::Ok, window_);
+  auto* box =
+      new QMessageBox(QMessageBox::Warning, QStringLiteral("osciloskop"),
+                      QString::fromStdString(failure.CzechText()), QMessageBox::Ok, window_);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }

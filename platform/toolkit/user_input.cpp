@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWindow>
@@ -72,6 +73,15 @@ void Click(QWindow* handle, const FormWindow& window, QPoint at, Qt::MouseButton
   QCoreApplication::sendEvent(handle, &release);
 }
 
+// The menu bar that shows the item, if it is a menu item there with a drop-down.
+QMenuBar* BarWithDropDown(TControl& c) {
+  auto* item = dynamic_cast<TMenuItem*>(&c);
+  if (!item || !item->Action()->menu()) return nullptr;
+  for (QObject* o : item->Action()->associatedObjects())
+    if (auto* bar = qobject_cast<QMenuBar*>(o)) return bar;
+  return nullptr;
+}
+
 }  // namespace
 
 std::string RightClickScreen(TForm& form, int x, int y) {
@@ -91,7 +101,18 @@ std::string RightClickScreen(TForm& form, int x, int y) {
 std::string ClickControl(TForm& form, TControl& c, bool right) {
   if (auto e = Unreachable(c, true); !e.empty()) return e;
   // Menu items are actions of the bar, not widgets: Qt triggers them itself.
-  if (!c.Widget()) return right ? std::string() : c.UserClick();
+  // One with a drop-down is clicked on the bar, where it opens as in the window.
+  if (!c.Widget()) {
+    if (QMenuBar* bar = BarWithDropDown(c); bar && !right) {
+      QWindow* handle = Handle(form);
+      if (!handle) return "the window is not shown";
+      QAction* action = static_cast<const TMenuItem&>(c).Action();
+      Click(handle, *form.Window(), bar->mapTo(form.Window(), bar->actionGeometry(action).center()),
+            Qt::LeftButton);
+      return {};
+    }
+    return right ? std::string() : c.UserClick();
+  }
   QPoint at;
   if (auto e = PointOn(form, c, at); !e.empty()) return e;
   QWindow* handle = Handle(form);

@@ -34,6 +34,10 @@ std::string AlsaCard::SetUp(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     return refused("--output-wav captures the virtual card's output");
   if (!options.mixer_fault.empty()) return refused("--mixer sets a virtual card mixer fault");
+  return {};
+}
+
+std::string AlsaCard::OpenOutputs(const PlatformOptions& options) {
   if (!options.record_input.empty())
     if (auto e = recorder_.Create(options.record_input); !e.empty()) return "--record-input: " + e;
   return {};

@@ -24,6 +24,7 @@ class AlsaCard final : public Card {
 
   // Refuses the virtual card's options: ignoring them would mislead.
   std::string SetUp(const PlatformOptions& options) override;
+  std::string OpenOutputs(const PlatformOptions& options) override;
   void Install() override;
   void Finish() override;
   void List(const PlatformOptions& options) override;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/base/files_in_use.h"
 #include "platform/card/virtual/sound_file.h"
 
 namespace platform {
@@ -18,13 +19,6 @@ bool ParseNumber(const std::string& text, double& value) {
   const char* end = text.data() + text.size();
   auto [p, ec] = std::from_chars(text.data(), end, value);
   return ec == std::errc() && p == end && std::isfinite(value);
-}
-
-bool AllDigits(const std::string& s) {
-  if (s.empty()) return false;
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
 }
 
 }  // namespace
@@ -44,12 +38,14 @@ std::string InputSource::Parse(const std::string& source) {
   }
 
   if (kind == "sine" || kind == "square") {
-    if (colon == std::string::npos) return "signal source " + quoted() + " needs a frequency: " + kind + ":HZ[:PEAK]";
+    if (colon == std::string::npos)
+      return "signal source " + quoted() + " needs a frequency: " + kind + ":HZ[:PEAK]";
     const std::size_t second = rest.find(':');
     const std::string hz_text = rest.substr(0, second);
     double hz = 0, peak = kDefaultPeak;
     if (!ParseNumber(hz_text, hz) || hz <= 0 || hz > 1e6)
-      return "bad frequency '" + hz_text + "' in " + quoted() + " (expected hertz above 0, at most 1000000)";
+      return "bad frequency '" + hz_text + "' in " + quoted() +
+             " (expected hertz above 0, at most 1000000)";
     if (second != std::string::npos) {
       const std::string peak_text = rest.substr(second + 1);
       if (peak_text.find(':') != std::string::npos) return "too many fields in " + quoted();
@@ -65,17 +61,16 @@ std::string InputSource::Parse(const std::string& source) {
   }
 
   if (kind == "file" || kind == "wav") {
-    std::string file = rest;
+    std::string ch;
+    const std::string file = FileOfSource(source, &ch);
     int channel = 0;
-    // A trailing ":N" is the channel; other colons belong to the file name.
-    const std::size_t last = rest.rfind(':');
-    if (last != std::string::npos && AllDigits(rest.substr(last + 1))) {
-      const std::string ch = rest.substr(last + 1);
-      if (ch != "0" && ch != "1") return "bad channel '" + ch + "' in " + quoted() + " (expected 0 or 1)";
+    if (!ch.empty() || (file.size() < rest.size())) {
+      if (ch != "0" && ch != "1")
+        return "bad channel '" + ch + "' in " + quoted() + " (expected 0 or 1)";
       channel = ch[0] - '0';
-      file = rest.substr(0, last);
     }
-    if (file.empty()) return "signal source " + quoted() + " needs a file name: " + kind + ":FILE[:CHANNEL]";
+    if (file.empty())
+      return "signal source " + quoted() + " needs a file name: " + kind + ":FILE[:CHANNEL]";
     Sound sound;
     std::string error = ReadSoundFile(file, channel, sound);
     if (!error.empty()) return error;
@@ -97,7 +92,8 @@ std::int16_t InputSource::SampleAt(std::int64_t frame, std::int64_t rate) const 
     case Kind::Sine:
     case Kind::Square: {
       // Phase from the frame index alone: fmod keeps it exact for long runs.
-      const double cycles = std::fmod(hz_ * static_cast<double>(frame), static_cast<double>(rate)) / rate;
+      const double cycles =
+          std::fmod(hz_ * static_cast<double>(frame), static_cast<double>(rate)) / rate;
       double v;
       if (kind_ == Kind::Sine)
         v = std::nearbyint(peak_ * std::sin(2.0 * std::numbers::pi * cycles));

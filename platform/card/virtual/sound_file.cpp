@@ -84,6 +84,36 @@ std::string ReadAll(const std::string& path, std::vector<std::uint8_t>& bytes) {
   }
 }
 
+std::uint32_t Little(std::span<const std::uint8_t> b, std::size_t at, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
+  return v;
+}
+
+// What a WAV header states that libsndfile refuses with words of its own
+// ("SF_INFO struct incomplete"): an impossible rate or channel count.
+std::string WavFormatFault(std::span<const std::uint8_t> b) {
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
+      std::memcmp(b.data() + 8, "WAVE", 4) != 0)
+    return {};
+  for (std::size_t at = 12; at + 8 <= b.size();) {
+    const std::uint32_t size = Little(b, at + 4, 4);
+    if (std::memcmp(b.data() + at, "fmt ", 4) == 0) {
+      if (size < 16 || at + 16 > b.size()) return {};
+      const std::uint32_t channels = Little(b, at + 10, 2), rate = Little(b, at + 12, 4);
+      if (channels < 1 || channels > 2)
+        return std::to_string(channels) + " channels (only mono and stereo are played)";
+      if (rate < static_cast<std::uint32_t>(kSoundMinRate) ||
+          rate > static_cast<std::uint32_t>(kSoundMaxRate))
+        return "frame rate " + std::to_string(rate) + " Hz (expected " +
+               std::to_string(kSoundMinRate) + " to " + std::to_string(kSoundMaxRate) + ")";
+      return {};
+    }
+    at += 8 + size + (size & 1);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& name, int channel,
@@ -96,7 +126,10 @@ std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& na
   SF_INFO info{};
   const std::unique_ptr<SNDFILE, SndfileCloser> file(
       sf_open_virtual(&kMemoryIo, SFM_READ, &info, &memory));
-  if (!file) return fail(std::string("libsndfile: ") + sf_strerror(nullptr));
+  if (!file) {
+    if (std::string why = WavFormatFault(bytes); !why.empty()) return fail(why);
+    return fail(std::string("libsndfile: ") + sf_strerror(nullptr));
+  }
   if (info.channels != 1 && info.channels != 2)
     return fail(std::to_string(info.channels) + " channels (only mono and stereo are played)");
   if (channel < 0 || channel >= info.channels)

@@ -193,12 +193,16 @@ std::string VirtualCard::SetUp(const PlatformOptions& options) {
                ": the circuit drives both inputs";
     if (auto e = SetCircuit(options.circuit); !e.empty()) return "--circuit: " + e;
   }
+  if (!options.mixer_fault.empty())
+    if (auto e = mixer_.SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
+  return {};
+}
+
+std::string VirtualCard::OpenOutputs(const PlatformOptions& options) {
   if (!options.output_wav.empty())
     if (auto e = CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
   if (!options.record_input.empty())
     if (auto e = RecordInput(options.record_input); !e.empty()) return "--record-input: " + e;
-  if (!options.mixer_fault.empty())
-    if (auto e = mixer_.SetMode(options.mixer_fault); !e.empty()) return "--mixer: " + e;
   return {};
 }
 

@@ -43,6 +43,7 @@ class VirtualCard final : public Card, public WaveBackend {
 
   // Card: --signal-r, --signal-l, --circuit, --output-wav, --record-input, --mixer.
   std::string SetUp(const PlatformOptions& options) override;
+  std::string OpenOutputs(const PlatformOptions& options) override;
   void Install() override;
   void Finish() override;
   void List(const PlatformOptions& options) override;

@@ -1,0 +1,20 @@
+#include "platform/toolkit/translations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace platform {
+
+bool LoadQtTranslations() {
+  // Lives as long as the application it is installed in.
+  auto* czech = new QTranslator(QCoreApplication::instance());
+  if (!czech->load(QStringLiteral("qtbase_cs"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete czech;
+    return false;
+  }
+  return QCoreApplication::installTranslator(czech);
+}
+
+}  // namespace platform
