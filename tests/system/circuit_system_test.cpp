@@ -12,11 +12,13 @@
 
 #include "system/json_read.h"
 #include "system/program_run.h"
+#include "tests/support/sine_fit.h"
 
 namespace {
 
 using namespace systemtest;
 using Complex = std::complex<double>;
+using testfit::Phasor;
 constexpr double kPi = std::numbers::pi;
 
 // The two channels of a 16-bit stereo WAV with a 44-byte header.
@@ -30,38 +32,12 @@ void ReadChannels(const std::string& path, std::vector<double>& r, std::vector<d
   }
 }
 
-// Least squares: y[n] ~ a cos(wn) + b sin(wn) + c from `from` on; a - jb.
-Complex Phasor(const std::vector<double>& y, double hz, std::size_t from) {
-  double m[3][4] = {};
-  for (std::size_t n = from; n < y.size(); ++n) {
-    const double w = 2 * kPi * hz * static_cast<double>(n) / 44100;
-    const double basis[3] = {std::cos(w), std::sin(w), 1.0};
-    for (int i = 0; i < 3; ++i) {
-      for (int k = 0; k < 3; ++k) m[i][k] += basis[i] * basis[k];
-      m[i][3] += basis[i] * y[n];
-    }
-  }
-  for (int k = 0; k < 3; ++k)
-    for (int i = k + 1; i < 3; ++i) {
-      const double f = m[i][k] / m[k][k];
-      for (int c = k; c < 4; ++c) m[i][c] -= f * m[k][c];
-    }
-  double x[3];
-  for (int i = 2; i >= 0; --i) {
-    x[i] = m[i][3];
-    for (int c = i + 1; c < 3; ++c) x[i] -= m[i][c] * x[c];
-    x[i] /= m[i][i];
-  }
-  return {x[0], -x[1]};
-}
-
 TEST(CircuitSystem, RecordedChannelsMatchTheory) {
   const double w = 2 * kPi * 100;
-  struct Case {
+  const struct {
     std::string spec;
     Complex r_over_l;  // UR / UL by theory
-  };
-  const Case cases[] = {
+  } cases[] = {
       // UR / IL = Z / shunt: the current leads by 90 degrees.
       {"dut=C1u", Complex(0, -1 / (w * 1e-6)) / 100.0},
       {"dut=R10+L10m+C1u,shunt=10", Complex(10, w * 10e-3 - 1 / (w * 1e-6)) / 10.0},
@@ -69,7 +45,7 @@ TEST(CircuitSystem, RecordedChannelsMatchTheory) {
       // Channel L 20 us late: 0.72 degrees at 100 Hz.
       {"dut=R1k,skew=20u", std::polar(10.0, w * 20e-6)},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::string dir = TempDir();
     const RunResult run = RunScript(dir, "wait 2\ndump " + dir + "/d.json\n",
                                     "'--circuit=" + c.spec + "' --record-input=" + dir + "/in.wav");
@@ -85,15 +61,14 @@ TEST(CircuitSystem, RecordedChannelsMatchTheory) {
     EXPECT_NEAR(hz, 100, 0.05) << c.spec;
     const Complex ratio = Phasor(r, hz, 22050) / Phasor(l, hz, 22050);
     EXPECT_NEAR(std::abs(ratio) / std::abs(c.r_over_l), 1, 0.003) << c.spec;
-    EXPECT_NEAR(std::arg(ratio / c.r_over_l) * 180 / kPi, 0, 0.1) << c.spec;
+    EXPECT_NEAR(testfit::Degrees(ratio / c.r_over_l), 0, 0.1) << c.spec;
   }
 }
 
 TEST(CircuitSystem, RefusedWithTheReason) {
-  struct Case {
+  const struct {
     std::string args, script, error;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"'--circuit=dut=R1k+('", "wait 0.1\n",
        "--circuit: at 10: expected an element (R, C, L, D) or '('"},
       {"--circuit=", "wait 0.1\n", "--circuit needs a circuit"},
@@ -104,7 +79,7 @@ TEST(CircuitSystem, RefusedWithTheReason) {
       {"--circuit=dut=R1k", "wait 0.1\nsignal r sine:100\n",
        "script.txt:2: signal: the inputs are across the circuit 'dut=R1k' (--circuit)"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const RunResult run = RunScript(TempDir(), c.script, c.args);
     EXPECT_EQ(run.status, 2) << c.args;
     EXPECT_NE(run.err.find(c.error), std::string::npos) << c.args << ": " << run.err;
