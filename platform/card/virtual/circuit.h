@@ -30,7 +30,6 @@ class CircuitNetwork {
   // One step: the source's voltage at gamma of the step and at its end.
   // Returns the junction's voltage at the end of the step.
   double Step(double source_inner, double source_end);
-  int Unknowns() const { return unknowns_; }
 
  private:
   struct Element {
