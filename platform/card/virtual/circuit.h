@@ -30,7 +30,6 @@ class CircuitNetwork {
   // One step: the source's voltage at gamma of the step and at its end.
   // Returns the junction's voltage at the end of the step.
   double Step(double source_inner, double source_end);
-  int Unknowns() const { return unknowns_; }
 
  private:
   struct Element {
@@ -39,6 +38,7 @@ class CircuitNetwork {
     int a, b;                         // nodes: 0 ground, 1 source, 2 junction, then inner nodes
     double v = 0, i = 0;              // at the end of the last step
     double v_inner = 0, i_inner = 0;  // at its inner point
+    double v_before = 0;              // at the end of the step before (a diode's)
     double g = 0, j = 0;              // companion of the stage: i = g * v + j
   };
   // A dense LU with partial pivoting of the nodal matrix.
@@ -55,6 +55,11 @@ class CircuitNetwork {
   void Solve(const Factors& f, double source);
   double Voltage(int node, double source) const;
   void SolveStage(int stage, double source);
+  double GeneralStep(double source_inner, double source_end);
+  // A network without diodes steps linearly: its step is a matrix over the
+  // reactive elements' voltages and currents and the two source values,
+  // found once by stepping the network from each unit state.
+  void BuildLinearStep();
 
   std::vector<Element> elements_;
   int nodes_ = 3;
@@ -63,8 +68,11 @@ class CircuitNetwork {
   double step_ = 0;
   Factors linear_[2];  // the stages' factors of a network without diodes
   Factors scratch_;
-  std::vector<double> x_;    // unknown node voltages (node 2 on)
-  std::vector<double> rhs_;  // scratch
+  std::vector<std::size_t> reactive_;       // the capacitors and inductors
+  std::vector<double> step_matrix_;         // [states + 1][states + 2], last row the junction
+  std::vector<double> state_, next_state_;  // v, i of each reactive element
+  std::vector<double> x_;                   // unknown node voltages (node 2 on)
+  std::vector<double> rhs_;                 // scratch
 };
 
 }  // namespace platform

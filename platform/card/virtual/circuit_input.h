@@ -52,17 +52,18 @@ class CircuitInput {
 
   CircuitSpec spec_;
   CircuitNetwork network_;
-  std::vector<double> taps_;       // [2 * kOversample][2 * kHalf]: inner, end of each substep
-  std::vector<double> skew_taps_;  // [2 * kSkewHalf]
-  std::int64_t delay_ = 0;         // whole frames both channels wait for the skew
-  std::int64_t skew_base_ = 0;     // channel L's first tap, frames before the present one
-  double noise_rms_ = 0;           // counts
+  static constexpr int kPoints = 2 * kOversample;  // each substep's inner point and end
+  std::vector<float> taps_;                        // [2 * kHalf][kPoints]
+  std::vector<double> skew_taps_;                  // [2 * kSkewHalf]
+  std::int64_t delay_ = 0;                         // whole frames both channels wait for the skew
+  std::int64_t skew_base_ = 0;  // channel L's first tap, frames before the present one
+  double noise_rms_ = 0;        // counts
 
   std::int64_t rate_ = 0;
   std::int64_t first_ = 0;                    // first frame computed since the last restart
   std::int64_t next_ = 0;                     // next frame to compute
   static constexpr std::size_t kRing = 1024;  // > 2 * kHalf and the longest skew window
-  std::vector<double> source_;                // the output in V, twice over, for whole windows
+  std::vector<float> source_;                 // the output in V, twice over, for whole windows
   std::vector<double> r_, l_;                 // the channels before skew and noise, V
   std::vector<std::int16_t> kept_;            // [kKept][2]
 };
