@@ -65,13 +65,17 @@ lab::ProgramLink Link() {
   };
   link.generator = [] {
     osciloskop::TForm1* form = osciloskop::Form1;
-    return form ? lab::GeneratorSetting{form->GenFrequency, form->GenAmplitude} : lab::GeneratorSetting{};
+    return form ? lab::GeneratorSetting{form->GenFrequency, form->GenAmplitude}
+                : lab::GeneratorSetting{};
   };
   link.set_generator = [](lab::GeneratorSetting g) {
     if (osciloskop::Form1) osciloskop::Form1->SetGenerator(g.frequency_hz, g.amplitude);
   };
   link.card_name = [] { return platform::TheCard().Name(); };
   link.capture_volume = CaptureVolume;
+  // The form fills and writes each output buffer at once, so its next sample
+  // is the card's next written frame.
+  link.generator_arrival = [] { return platform::TheCard().TapFrameOfNextOutput(); };
   return link;
 }
 
@@ -100,6 +104,8 @@ std::unique_ptr<lab::Lab> StartLab(const platform::PlatformOptions& options) {
   ext.run = [](const platform::ScriptExtension::Words& w) {
     return the_lab ? the_lab->Run(w) : std::string("the measuring instrument is not running");
   };
+  ext.busy = [] { return the_lab && the_lab->Busy(); };
+  ext.finish = [] { return the_lab ? the_lab->Finished() : std::string(); };
   ext.dump = [](platform::JsonWriter& w) {
     if (the_lab) the_lab->Dump(w);
   };
