@@ -4,6 +4,7 @@
 // calibration, drives the generator, logs, and has a window of its own
 // ("Měření"). Scripts and the dump reach the same actions and readings.
 // Lives on the GUI thread; only OnFrames is called from the recording one.
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include "lab/calibration_store.h"
 #include "lab/measurement_log.h"
 #include "lab/program_link.h"
+#include "lab/response_sweep.h"
+#include "lab/response_view.h"
 
 namespace platform {
 class JsonWriter;
@@ -26,6 +29,10 @@ class JsonWriter;
 namespace lab {
 
 class MeasuringWindow;
+class ResponseView;
+
+// Writes a file whole: empty, or a message naming it.
+std::string WriteWholeFile(const std::string& path, const QByteArray& bytes);
 
 struct LabOptions {
   bool open_window = false;
@@ -66,6 +73,17 @@ class Lab final : public QObject {
   std::vector<std::string> Notes() const;
   const MeasurementLog& Log() const { return log_; }
 
+  // The frequency response sweep (response_sweep.h) and a sweep kept for comparison.
+  std::string StartSweep(const SweepSettings& settings);
+  void StopSweep();
+  void KeepSweep();
+  const ResponseSweep& Sweep() const { return sweep_; }
+  SweepResult CurrentSweep() const;
+  const std::optional<SweepResult>& KeptSweep() const { return kept_; }
+  // Whether a script line is still running (a sweep), and how it ended.
+  bool Busy() const { return sweep_.Running(); }
+  std::string Finished() const;
+
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.
   static bool Handles(const std::vector<std::string>& words);
@@ -79,6 +97,7 @@ class Lab final : public QObject {
   void Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_frame);
   std::string Calibrated(std::string error);
   void Refresh();
+  void DumpResponse(platform::JsonWriter& w) const;
 
   ProgramLink link_;
   LabOptions options_;
@@ -94,7 +113,10 @@ class Lab final : public QObject {
   std::uint64_t blocks_ = 0;
   MeasurementLog log_;
   std::string log_error_;
+  ResponseSweep sweep_;
+  std::optional<SweepResult> kept_;
   std::unique_ptr<MeasuringWindow> window_;
+  ResponseView* response_view_ = nullptr;  // a tab of window_
 };
 
 }  // namespace lab

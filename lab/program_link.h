@@ -25,6 +25,10 @@ struct ProgramLink {
   std::function<std::string()> card_name;
   // The capture (recording) volume, 0 to 65535, where the card has one.
   std::function<std::optional<int>()> capture_volume;
+  // The index, among the frames the capture tap has given, at which the
+  // generator's next sample (the first a change made now alters) will be
+  // recorded; empty when the card cannot tell.
+  std::function<std::optional<std::int64_t>()> generator_arrival;
 };
 
 }  // namespace lab

@@ -74,6 +74,9 @@ lab::ProgramLink Link() {
   };
   link.card_name = [] { return platform::TheCard().Name(); };
   link.capture_volume = CaptureVolume;
+  // The form fills and writes each output buffer at once, so its next sample
+  // is the card's next written frame.
+  link.generator_arrival = [] { return platform::TheCard().TapFrameOfNextOutput(); };
   return link;
 }
 
@@ -84,14 +87,24 @@ void AddScriptCommands() {
   using Words = std::vector<std::string>;
   const auto check = [](const Words& w, platform::ScriptNeeds& needs) {
     const bool writes = (w[0] == "log-measurements" && w.size() == 2 && w[1] != "off") ||
+                        (w[0] == "save-view" && w.size() == 2) ||
                         (w[0] == "screenshot" && w.size() == 3);
     if (writes) needs.writes.push_back(w[1]);
     return lab::Lab::Check(w);
   };
   const auto act = [](platform::ScriptRun& run, const Words& w) {
     run.Act([&] { return the_lab ? the_lab->Run(w) : std::string("no measuring instrument"); });
+    // A sweep runs to its end before the next line, within an hour of the
+    // clock it runs on (virtual time headless).
+    constexpr platform::Nanos kStep = 50'000'000;
+    for (int i = 0; i < 72'000 && the_lab && the_lab->Busy() && !run.App().Terminated(); ++i)
+      run.Wait(kStep);
+    if (w[0] != "response" || !the_lab) return;
+    if (the_lab->Busy()) throw platform::ScriptError{"the sweep did not finish within an hour"};
+    if (std::string e = the_lab->Finished(); !e.empty()) throw platform::ScriptError{e};
   };
-  for (const char* name : {"show", "hide", "generator", "calibrate", "shunt", "log-measurements"})
+  for (const char* name : {"show", "hide", "generator", "calibrate", "shunt", "log-measurements",
+                           "response", "save-view"})
     platform::AddScriptCommand(name, {check, act});
   const platform::ScriptCommand form = platform::ScriptCommandNamed("screenshot");
   platform::AddScriptCommand(
