@@ -35,10 +35,11 @@ bool PositiveNumber(const std::string& option, const std::string& v, double max,
 
 std::string UsageText() {
   return R"(usage: osciloskop [--card=alsa[:DEVICE]|virtual] [--signal-r=SRC] [--signal-l=SRC]
-                  [--output-wav=FILE] [--record-input=FILE] [--headless] [--script=FILE]
-                  [--idle-quantum-ms=N] [--busy-idle] [--mixer=none|fail-caps|fail-open]
-                  [--measurements] [--settings=FILE|none] [--cal-ur=VOLTS]
-                  [--cal-il=VOLTS] [--shunt=OHMS] [--list-cards] [--help] [--version]
+                  [--circuit=SPEC] [--output-wav=FILE] [--record-input=FILE] [--headless]
+                  [--script=FILE] [--idle-quantum-ms=N] [--busy-idle]
+                  [--mixer=none|fail-caps|fail-open] [--measurements] [--settings=FILE|none]
+                  [--cal-ur=VOLTS] [--cal-il=VOLTS] [--shunt=OHMS] [--list-cards] [--help]
+                  [--version]
 SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
 )";
 }
@@ -56,6 +57,8 @@ Options (of the platform; the instrument itself reads none):
   --card=alsa[:DEVICE]      the real sound card through ALSA (DEVICE: default)
   --signal-r=SRC            the virtual card's left input: channel R, voltage UR
   --signal-l=SRC            the virtual card's right input: channel L, current IL
+  --circuit=SPEC            wire the virtual inputs to a simulated circuit driven by
+                            the card's output (the generator); SPEC below
   --output-wav=FILE         also write the virtual card's output to a 16-bit WAV file
   --record-input=FILE       write every frame the card records to FILE (WAV, see below)
   --mixer=none|fail-caps|fail-open  the virtual card without a mixer, or one that fails
@@ -83,6 +86,17 @@ Sources SRC of the virtual inputs:
                             reads), played in a loop; CHANNEL 0 or 1 of a stereo file;
                             other rates converted to 44100 Hz (libsoxr); wav: is the same
   generator                 the card's own output looped back
+
+Circuits SPEC (key=value, comma-separated):
+  dut=EXPR[,shunt=OHMS]     generator -> EXPR -> shunt (100) -> ground; R: the voltage
+                            across EXPR, L: across the shunt (the current times it)
+  top=EXPR,bottom=EXPR      a divider; R: the voltage across bottom, L: the generator's
+  noise=DBFS                white noise of that RMS on both inputs (fixed seed)
+  skew=SECONDS              channel L lags channel R by that time
+  EXPR: R<ohm>, C<farad>, L<henry>, D (a silicon diode), + in series, | in parallel
+  (binds tighter), parentheses; numbers take p n u m k M G: dut=R10+L10m+C1u,
+  top=R1k,bottom=C100n. 32767 is 1.1 V peak on the output and on the inputs; the
+  inputs lag the output by about 1.1 ms. Not with --signal-r/--signal-l.
 
 The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable if
 the run is interrupted. Replay it: --signal-r=file:FILE:0 --signal-l=file:FILE:1
@@ -135,6 +149,13 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
       out.signal_r = v;
     } else if (StartsWith(a, "--signal-l=", v)) {
       out.signal_l = v;
+    } else if (StartsWith(a, "--circuit=", v)) {
+      if (v.empty()) {
+        error =
+            "--circuit needs a circuit, e.g. --circuit=dut=C1u or --circuit=top=R1k,bottom=C100n";
+        return false;
+      }
+      out.circuit = v;
     } else if (StartsWith(a, "--output-wav=", v)) {
       if (v.empty()) {
         error = "--output-wav needs a file name";

@@ -10,6 +10,7 @@ struct PlatformOptions {
   std::string card = "virtual";  // "virtual" or "alsa[:DEVICE]"
   std::string signal_r = "silence";
   std::string signal_l = "silence";
+  std::string circuit;  // --circuit=SPEC: the virtual inputs across a simulated circuit
   std::string output_wav;
   std::string record_input;  // --record-input=FILE.wav
   bool headless = false;

@@ -48,6 +48,9 @@ class Card {
   // Every frame the card records, file or not, also goes to `tap` (the
   // measuring instrument), on the thread that records.
   virtual void SetCaptureTap(CaptureTap tap) = 0;
+
+  // The circuit its inputs are wired to (--circuit), as given; empty for none.
+  virtual std::string CircuitText() const { return {}; }
 };
 
 }  // namespace platform

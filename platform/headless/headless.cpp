@@ -293,6 +293,9 @@ std::string DumpText(TApplication& app) {
   w.BeginObject("card");
   TheCard().DumpCard(w);
   w.EndObject();
+  // Only with a circuit, so that other dumps stay as they were.
+  if (const std::string circuit = TheCard().CircuitText(); !circuit.empty())
+    w.Value("circuit", circuit);
   // The playback volumes as the program's own calls read them; -1 where
   // the card has no such volume.
   const auto volume = [](auto read) {

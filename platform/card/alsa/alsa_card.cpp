@@ -30,6 +30,7 @@ std::string AlsaCard::SetUp(const PlatformOptions& options) {
   };
   if (options.signal_r != defaults.signal_r) return refused("--signal-r sets a virtual card input");
   if (options.signal_l != defaults.signal_l) return refused("--signal-l sets a virtual card input");
+  if (!options.circuit.empty()) return refused("--circuit simulates a circuit on the virtual card");
   if (!options.output_wav.empty())
     return refused("--output-wav captures the virtual card's output");
   if (!options.mixer_fault.empty()) return refused("--mixer sets a virtual card mixer fault");

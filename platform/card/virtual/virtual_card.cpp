@@ -138,12 +138,23 @@ bool VirtualCard::Lost(WaveDir dir) const { return FaultsOf(dir).vanished; }
 std::string VirtualCard::SetInputSource(char side, const std::string& source) {
   const int i = SideIndex(side);
   if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
+  if (circuit_)
+    return "signal: the inputs are across the circuit '" + circuit_->Spec().text +
+           "' (--circuit) and take no other source";
   return sources_[i].Parse(source);
 }
 
 std::string VirtualCard::InputSourceText(char side) const {
   const int i = SideIndex(side);
   return i < 0 ? std::string() : sources_[i].Text();
+}
+
+std::string VirtualCard::SetCircuit(const std::string& spec) {
+  CircuitSpec parsed;
+  if (std::string error = ParseCircuitSpec(spec, parsed); !error.empty()) return error;
+  circuit_ = std::make_unique<CircuitInput>(std::move(parsed));
+  in_.SetCircuit(circuit_.get());
+  return {};
 }
 
 std::string VirtualCard::CaptureOutput(const std::string& path) {
@@ -174,6 +185,14 @@ std::string VirtualCard::RecordInput(const std::string& path) {
 std::string VirtualCard::SetUp(const PlatformOptions& options) {
   if (auto e = SetInputSource('r', options.signal_r); !e.empty()) return "--signal-r: " + e;
   if (auto e = SetInputSource('l', options.signal_l); !e.empty()) return "--signal-l: " + e;
+  if (!options.circuit.empty()) {
+    const PlatformOptions defaults;
+    for (const char* side : {"r", "l"})
+      if ((side[0] == 'r' ? options.signal_r : options.signal_l) != defaults.signal_r)
+        return std::string("--circuit cannot be combined with --signal-") + side +
+               ": the circuit drives both inputs";
+    if (auto e = SetCircuit(options.circuit); !e.empty()) return "--circuit: " + e;
+  }
   if (!options.output_wav.empty())
     if (auto e = CaptureOutput(options.output_wav); !e.empty()) return "--output-wav: " + e;
   if (!options.record_input.empty())

@@ -24,6 +24,7 @@
 
 #include "platform/card/card.h"
 #include "platform/card/input_recorder.h"
+#include "platform/card/virtual/circuit_input.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
 #include "platform/card/virtual/virtual_in_device.h"
@@ -40,7 +41,7 @@ class VirtualCard final : public Card, public WaveBackend {
   VirtualCard();
   ~VirtualCard() override;
 
-  // Card: --signal-r, --signal-l, --output-wav, --record-input, --mixer.
+  // Card: --signal-r, --signal-l, --circuit, --output-wav, --record-input, --mixer.
   std::string SetUp(const PlatformOptions& options) override;
   void Install() override;
   void Finish() override;
@@ -54,6 +55,7 @@ class VirtualCard final : public Card, public WaveBackend {
   bool Recording() const override { return recorder_.IsOpen(); }
   std::string Name() const override { return "virtual"; }
   void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
+  std::string CircuitText() const override { return circuit_ ? circuit_->Spec().text : ""; }
 
   VirtualVolumes& Volumes() { return volumes_; }
   VirtualMixer& Mixer() { return mixer_; }
@@ -72,7 +74,11 @@ class VirtualCard final : public Card, public WaveBackend {
   MMRESULT Close(WaveDir dir, std::uintptr_t handle) override;
   bool Lost(WaveDir dir) const override;
 
-  // Sources: side 'r' or 'l' (either case). Empty on success, else why not.
+  // Both inputs across the circuit of `spec` (circuit_spec.h), for good:
+  // empty on success, else where the spec is wrong.
+  std::string SetCircuit(const std::string& spec);
+  // Sources: side 'r' or 'l' (either case). Empty on success, else why not
+  // (also while a circuit drives the inputs).
   std::string SetInputSource(char side, const std::string& source);
   std::string InputSourceText(char side) const;
   // Empty on success, else why the file cannot be written.
@@ -126,6 +132,7 @@ class VirtualCard final : public Card, public WaveBackend {
   VirtualMixer mixer_{volumes_};
   InputSource sources_[2];  // [0] left input (side 'r'), [1] right input (side 'l')
   OutputHistory history_;
+  std::unique_ptr<CircuitInput> circuit_;
   WavWriter capture_;
   std::string capture_path_;
   InputRecorder recorder_;

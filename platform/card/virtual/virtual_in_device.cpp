@@ -55,6 +55,10 @@ void VirtualInDevice::ScheduleHead() {
 std::int16_t VirtualInDevice::Sample(int input, std::int64_t j) const {
   const InputSource& src = sources_[input];
   const std::int64_t rate = format_.nSamplesPerSec;
+  if (circuit_ != nullptr) {
+    const std::int64_t played = loopback_.Rate() > 0 ? loopback_.Rate() : InputRecorder::kRate;
+    return circuit_->Sample(loopback_, FrameAt(start_time_ + FrameTime(j, rate), played), input);
+  }
   if (src.kind() != InputSource::Kind::Generator) return src.SampleAt(start_frame_ + j, rate);
   if (loopback_.Rate() <= 0) return 0;
   const Nanos t = start_time_ + FrameTime(j, rate);
@@ -64,6 +68,10 @@ std::int16_t VirtualInDevice::Sample(int input, std::int64_t j) const {
 std::int16_t VirtualInDevice::InputAt(int input, std::int64_t n) const {
   constexpr std::int64_t rate = InputRecorder::kRate;
   const InputSource& src = sources_[input];
+  if (circuit_ != nullptr) {
+    const std::int64_t played = loopback_.Rate() > 0 ? loopback_.Rate() : rate;
+    return circuit_->Sample(loopback_, played == rate ? n : MulDivFloor(n, played, rate), input);
+  }
   if (src.kind() != InputSource::Kind::Generator) return src.SampleAt(n, rate);
   const std::int64_t played = loopback_.Rate();
   if (played <= 0) return 0;

@@ -11,6 +11,7 @@
 
 #include "platform/base/timebase.h"
 #include "platform/card/input_recorder.h"
+#include "platform/card/virtual/circuit_input.h"
 #include "platform/card/virtual/input_source.h"
 #include "platform/card/virtual/output_history.h"
 #include "platform/card/virtual/virtual_device.h"
@@ -40,6 +41,9 @@ class VirtualInDevice final : public VirtualDevice {
   // had them, so that frame n of the file is absolute frame from + n
   // (input_recorder.h).
   void SetRecorder(InputRecorder* recorder, std::int64_t from = 0);
+  // Both inputs across a circuit driven by the output, instead of their
+  // sources (or not, with none).
+  void SetCircuit(CircuitInput* circuit) { circuit_ = circuit; }
   // Records the inputs up to absolute frame `end` (exclusive), at 44100.
   void RecordUpTo(std::int64_t end);
 
@@ -56,6 +60,7 @@ class VirtualInDevice final : public VirtualDevice {
 
   const InputSource* sources_;
   const OutputHistory& loopback_;
+  CircuitInput* circuit_ = nullptr;
   bool recording_ = false;
   Nanos start_time_ = 0;
   std::int64_t start_frame_ = 0;  // absolute frame index of the run's frame 0
