@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "lab/measuring_window.h"
+#include "lab/plot_frame.h"
 #include "lab/readout_table.h"
 #include "platform/base/json.h"
 
@@ -51,7 +52,14 @@ Lab::Lab(ProgramLink link, LabOptions options)
       analyzer_(kBlockFrames),
       block_(2 * kBlockFrames),
       ur_(kBlockFrames),
-      il_(kBlockFrames) {}
+      il_(kBlockFrames),
+      views_(kBlockFrames) {
+  AddListener([this](const Block& b) { views_.Take(b); });
+}
+
+void Lab::AddListener(std::function<void(const Block&)> listener) {
+  listeners_.push_back(std::move(listener));
+}
 
 Lab::~Lab() {
   if (link_.set_capture_tap) link_.set_capture_tap(nullptr);
@@ -78,7 +86,8 @@ void Lab::OnFrames(const std::int16_t* stereo, std::size_t frames) {
   if (QThread::currentThread() == thread())
     ProcessBlocks();
   else
-    QMetaObject::invokeMethod(this, [this] { ProcessBlocks(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ProcessBlocks(); }, Qt::QueuedConnection);
 }
 
 void Lab::ProcessBlocks() {
@@ -112,6 +121,18 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
   latest_ = analyzer_.Measure(ur_, il_, scale, ur_clipped, il_clipped);
   latest_time_s_ = static_cast<double>(first_frame) / kSampleRateHz;
   ++blocks_;
+  // The spectrum's 0 dB: full scale until calibrated, then 1 V or 1 A RMS.
+  const bool nominal = c.IsNominal();
+  const Block block{ur_,
+                    il_,
+                    *latest_,
+                    latest_time_s_,
+                    kSampleRateHz,
+                    nominal ? c.ur_full_scale_v : std::sqrt(2.0),
+                    nominal ? c.il_full_scale_v / c.shunt_ohm : std::sqrt(2.0),
+                    nominal ? "dBFS" : "dBV",
+                    nominal ? "dBFS" : "dB(1A)"};
+  for (const auto& listener : listeners_) listener(block);
   if (log_.IsOpen()) {
     if (std::string e = log_.Write(latest_time_s_, *latest_); !e.empty()) {
       log_error_ = e;
@@ -127,8 +148,10 @@ void Lab::Refresh() {
 std::vector<std::string> Lab::Notes() const {
   std::vector<std::string> notes;
   if (!latest_) notes.push_back("čeká se na první čtvrtsekundu vstupu");
-  if (latest_ && latest_->ur.clipped) notes.push_back("UR: vstup je přebuzen, vzorky jsou oříznuty");
-  if (latest_ && latest_->il.clipped) notes.push_back("IL: vstup je přebuzen, vzorky jsou oříznuty");
+  if (latest_ && latest_->ur.clipped)
+    notes.push_back("UR: vstup je přebuzen, vzorky jsou oříznuty");
+  if (latest_ && latest_->il.clipped)
+    notes.push_back("IL: vstup je přebuzen, vzorky jsou oříznuty");
   if (calibration_.IsNominal())
     notes.push_back("nekalibrováno: platí jmenovité hodnoty (plný rozsah 1.1 V, bočník 100 Ω)");
   if (calibration_.capture_volume && link_.capture_volume) {
@@ -170,7 +193,8 @@ std::string Lab::Calibrated(std::string error) {
 
 std::string Lab::CalibrateUr(double true_rms_v) {
   if (!latest_) return "zatím není co kalibrovat: vstup ještě nic nedal";
-  return Calibrated(CalibrateFullScale(calibration_.ur_full_scale_v, latest_->ur.rms_ac, true_rms_v));
+  return Calibrated(
+      CalibrateFullScale(calibration_.ur_full_scale_v, latest_->ur.rms_ac, true_rms_v));
 }
 
 std::string Lab::CalibrateIl(double true_rms_v) {
@@ -182,7 +206,8 @@ std::string Lab::CalibrateIl(double true_rms_v) {
 
 std::string Lab::CalibrateClockTo(double true_hz) {
   if (!latest_) return "zatím není co kalibrovat: vstup ještě nic nedal";
-  const std::optional<double> f = latest_->ur.frequency ? latest_->ur.frequency : latest_->il.frequency;
+  const std::optional<double> f =
+      latest_->ur.frequency ? latest_->ur.frequency : latest_->il.frequency;
   return Calibrated(CalibrateClock(calibration_.clock_ppm, f.value_or(0), true_hz));
 }
 
@@ -192,7 +217,9 @@ std::string Lab::CalibrateSkewNow() {
   return Calibrated(CalibrateSkew(calibration_.skew_s, *latest_->pair.phase_deg, f));
 }
 
-std::string Lab::SetShuntOhm(double ohm) { return Calibrated(SetShunt(calibration_.shunt_ohm, ohm)); }
+std::string Lab::SetShuntOhm(double ohm) {
+  return Calibrated(SetShunt(calibration_.shunt_ohm, ohm));
+}
 
 std::string Lab::ResetCalibration() {
   calibration_ = Calibration{};
@@ -230,6 +257,18 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
+std::string Lab::SaveView(const std::string& path) {
+  if (EndsWith(path, ".csv")) {
+    const std::string csv = views_.Csv(views_.view);
+    if (views_.view == View::kReadouts)
+      return "save-view: the readouts are logged by log-measurements";
+    if (csv.empty()) return "save-view: no data yet (the input has given no quarter second)";
+    return SaveText(path, csv);
+  }
+  if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
+  return window_->SaveView(path);
+}
+
 std::string Lab::SaveWindowPicture(const std::string& path) {
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
   QByteArray bytes;
@@ -243,7 +282,7 @@ bool Lab::Handles(const std::vector<std::string>& w) {
   const std::string& c = w[0];
   if (c == "screenshot") return w.size() == 3 && w[2] == "measurements";
   return c == "show" || c == "hide" || c == "generator" || c == "calibrate" || c == "shunt" ||
-         c == "log-measurements";
+         c == "log-measurements" || c == "save-view" || ViewState::Handles(w);
 }
 
 std::string Lab::Check(const std::vector<std::string>& w) {
@@ -261,7 +300,8 @@ std::string Lab::Check(const std::vector<std::string>& w) {
     if (w.size() == 2 && w[1] == "skew") return {};
     if (w.size() != 3 || (w[1] != "ur" && w[1] != "il" && w[1] != "clock"))
       return "usage: calibrate ur|il VOLTS_RMS, calibrate clock HZ or calibrate skew";
-    if (!ParseNumber(w[2], x) || x <= 0) return "calibrate: '" + w[2] + "' is not a positive number";
+    if (!ParseNumber(w[2], x) || x <= 0)
+      return "calibrate: '" + w[2] + "' is not a positive number";
   } else if (c == "shunt") {
     if (w.size() != 2) return "usage: shunt OHMS";
     if (!ParseNumber(w[1], x) || x < 1e-3 || x > 1e9)
@@ -272,6 +312,11 @@ std::string Lab::Check(const std::vector<std::string>& w) {
       return "log-measurements: the file name must end in .csv";
   } else if (c == "screenshot") {
     if (!EndsWith(w[1], ".png")) return "screenshot: the file name must end in .png";
+  } else if (c == "save-view") {
+    if (w.size() != 2 || (!EndsWith(w[1], ".png") && !EndsWith(w[1], ".csv")))
+      return "usage: save-view FILE.png|FILE.csv";
+  } else if (ViewState::Handles(w)) {
+    return ViewState::Check(w);
   }
   return {};
 }
@@ -306,6 +351,12 @@ std::string Lab::Run(const std::vector<std::string>& w) {
     return StartLog(w[1]);
   } else if (c == "screenshot") {
     return SaveWindowPicture(w[1]);
+  } else if (c == "save-view") {
+    return SaveView(w[1]);
+  } else if (ViewState::Handles(w)) {
+    std::string e = views_.Run(w);
+    Refresh();
+    return e;
   }
   return {};
 }
@@ -339,8 +390,7 @@ void Lab::Dump(platform::JsonWriter& w) const {
     w.Value("unit", unit);
     const analysis::ChannelReadings* c =
         latest_ ? (std::string(key) == "ur" ? &latest_->ur : &latest_->il) : nullptr;
-    for (const ChannelQuantity& q : ChannelQuantities())
-      value(q.key, c ? q.get(*c) : std::nullopt);
+    for (const ChannelQuantity& q : ChannelQuantities()) value(q.key, c ? q.get(*c) : std::nullopt);
     w.Value("clipped", c ? c->clipped : false);
     w.EndObject();
   }
@@ -351,6 +401,7 @@ void Lab::Dump(platform::JsonWriter& w) const {
   else
     w.Null("log");
   w.List("notes", Notes());
+  views_.Dump(w);
   w.EndObject();
 }
 

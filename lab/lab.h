@@ -7,17 +7,20 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/block_analyzer.h"
+#include "lab/block.h"
 #include "lab/block_collector.h"
 #include "lab/calibration.h"
 #include "lab/calibration_store.h"
 #include "lab/measurement_log.h"
 #include "lab/program_link.h"
+#include "lab/view_state.h"
 
 namespace platform {
 class JsonWriter;
@@ -65,6 +68,11 @@ class Lab final : public QObject {
   // The warnings the window shows under the readings.
   std::vector<std::string> Notes() const;
   const MeasurementLog& Log() const { return log_; }
+  ViewState& Views() { return views_; }
+  // Called with every measured block, on the GUI thread.
+  void AddListener(std::function<void(const Block&)> listener);
+  // save-view: the shown view's picture (.png) or data (.csv).
+  std::string SaveView(const std::string& path);
 
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.
@@ -94,6 +102,8 @@ class Lab final : public QObject {
   std::uint64_t blocks_ = 0;
   MeasurementLog log_;
   std::string log_error_;
+  ViewState views_;
+  std::vector<std::function<void(const Block&)>> listeners_;
   std::unique_ptr<MeasuringWindow> window_;
 };
 

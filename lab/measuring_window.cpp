@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFont>
 #include <QFileDialog>
+#include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,8 +17,12 @@
 
 #include "lab/calibration_dialog.h"
 #include "lab/lab.h"
+#include "lab/plot_frame.h"
 #include "lab/readout_table.h"
 #include "lab/si_format.h"
+#include "lab/spectrum_view.h"
+#include "lab/waveform_view.h"
+#include "lab/xy_view.h"
 
 namespace lab {
 
@@ -70,6 +74,13 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   page->addLayout(table);
   page->addStretch();
   views_->addTab(readouts, QStringLiteral("Hodnoty"));
+  // In the order of View.
+  AddView(new XyView(lab_.Views()), QStringLiteral("XY"));
+  AddView(new SpectrumView(lab_.Views()), QStringLiteral("Spektrum"));
+  AddView(new WaveformView(lab_.Views()), QStringLiteral("Průběh"));
+  views_->setCurrentIndex(static_cast<int>(lab_.Views().view));
+  connect(views_, &QTabWidget::currentChanged, this,
+          [this](int index) { lab_.Views().view = static_cast<View>(index); });
   top->addWidget(views_);
 
   notes_ = new QLabel;
@@ -124,14 +135,23 @@ MeasuringWindow::~MeasuringWindow() = default;
 
 void MeasuringWindow::AddView(QWidget* view, const QString& title) { views_->addTab(view, title); }
 
+std::string MeasuringWindow::SaveView(const std::string& path) {
+  return SaveWidgetPng(*views_->currentWidget(), path);
+}
+
 void MeasuringWindow::ShowState() {
+  const int shown = static_cast<int>(lab_.Views().view);
+  if (views_->currentIndex() != shown) views_->setCurrentIndex(shown);
+  // Only the view in sight is drawn.
+  if (shown != 0) views_->currentWidget()->update();
   const auto& latest = lab_.Latest();
   const Calibration& c = lab_.CurrentCalibration();
   heading_->setText(Text("kalibrace: " + c.source + (latest ? "" : " · bez vstupu")));
   std::size_t i = 0;
   for (const ChannelQuantity& q : ChannelQuantities()) {
     const auto show = [&](QLabel* label, const analysis::ChannelReadings* ch, const char* unit) {
-      label->setText(Text(FormatReadout(ch ? q.get(*ch) : std::nullopt, q.unit ? q.unit : unit, q.digits)));
+      label->setText(
+          Text(FormatReadout(ch ? q.get(*ch) : std::nullopt, q.unit ? q.unit : unit, q.digits)));
     };
     show(ur_values_[i], latest ? &latest->ur : nullptr, "V");
     show(il_values_[i], latest ? &latest->il : nullptr, "A");

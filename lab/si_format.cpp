@@ -1,7 +1,7 @@
 #include "lab/si_format.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
