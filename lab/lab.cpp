@@ -257,7 +257,7 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
-std::string Lab::SaveView(const std::string& path) {
+std::string Lab::SaveView(const std::string& path, int width, int height) {
   if (EndsWith(path, ".csv")) {
     const std::string csv = views_.Csv(views_.view);
     if (views_.view == View::kReadouts)
@@ -266,7 +266,7 @@ std::string Lab::SaveView(const std::string& path) {
     return SaveText(path, csv);
   }
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
-  return window_->SaveView(path);
+  return window_->SaveView(path, width > 0 ? QSize(width, height) : QSize());
 }
 
 std::string Lab::SaveWindowPicture(const std::string& path) {
@@ -313,8 +313,15 @@ std::string Lab::Check(const std::vector<std::string>& w) {
   } else if (c == "screenshot") {
     if (!EndsWith(w[1], ".png")) return "screenshot: the file name must end in .png";
   } else if (c == "save-view") {
-    if (w.size() != 2 || (!EndsWith(w[1], ".png") && !EndsWith(w[1], ".csv")))
-      return "usage: save-view FILE.png|FILE.csv";
+    if (w.size() == 3 && EndsWith(w[1], ".png")) {
+      int width = 0, height = 0;
+      char x = 0;
+      if (std::sscanf(w[2].c_str(), "%dx%d%c", &width, &height, &x) != 2 || width < 100 ||
+          height < 100 || width > 4000 || height > 4000)
+        return "save-view: '" + w[2] + "' is not a size from 100x100 to 4000x4000";
+    } else if (w.size() != 2 || (!EndsWith(w[1], ".png") && !EndsWith(w[1], ".csv"))) {
+      return "usage: save-view FILE.png [WIDTHxHEIGHT] or save-view FILE.csv";
+    }
   } else if (ViewState::Handles(w)) {
     return ViewState::Check(w);
   }
@@ -352,7 +359,9 @@ std::string Lab::Run(const std::vector<std::string>& w) {
   } else if (c == "screenshot") {
     return SaveWindowPicture(w[1]);
   } else if (c == "save-view") {
-    return SaveView(w[1]);
+    int width = 0, height = 0;
+    if (w.size() == 3) std::sscanf(w[2].c_str(), "%dx%d", &width, &height);
+    return SaveView(w[1], width, height);
   } else if (ViewState::Handles(w)) {
     std::string e = views_.Run(w);
     Refresh();

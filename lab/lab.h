@@ -71,8 +71,8 @@ class Lab final : public QObject {
   ViewState& Views() { return views_; }
   // Called with every measured block, on the GUI thread.
   void AddListener(std::function<void(const Block&)> listener);
-  // save-view: the shown view's picture (.png) or data (.csv).
-  std::string SaveView(const std::string& path);
+  // save-view: the shown view's picture (.png; at a size if not 0) or data (.csv).
+  std::string SaveView(const std::string& path, int width = 0, int height = 0);
 
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.

@@ -135,8 +135,15 @@ MeasuringWindow::~MeasuringWindow() = default;
 
 void MeasuringWindow::AddView(QWidget* view, const QString& title) { views_->addTab(view, title); }
 
-std::string MeasuringWindow::SaveView(const std::string& path) {
-  return SaveWidgetPng(*views_->currentWidget(), path);
+std::string MeasuringWindow::SaveView(const std::string& path, QSize size) {
+  if (auto* plot = dynamic_cast<PlotView*>(views_->currentWidget()))
+    return plot->SavePng(path, size);
+  QWidget* page = views_->currentWidget();
+  const QSize old = page->size();
+  if (size.isValid()) page->resize(size);
+  std::string e = SaveWidgetPng(*page, path);
+  if (size.isValid()) page->resize(old);
+  return e;
 }
 
 void MeasuringWindow::ShowState() {

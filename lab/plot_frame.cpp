@@ -144,14 +144,28 @@ void PlotFrame::DrawAxes(QPainter& p, QColor left_colour, QColor right_colour) c
   }
   p.setPen(Qt::black);
   p.drawRect(area_);
-  for (const double t : x_.Ticks()) {
+  // Every second label where they would crowd.
+  const std::vector<double> xt = x_.Ticks();
+  int widest_x = 0;
+  for (const double t : xt)
+    widest_x = std::max(widest_x, fm.horizontalAdvance(AxisLabel(t, x_.unit)));
+  const std::size_t x_every =
+      xt.size() > 1 && std::abs(X(xt[1]) - X(xt[0])) < widest_x + 2 * gap ? 2 : 1;
+  for (std::size_t i = 0; i < xt.size(); i += x_every) {
+    const double t = xt[i];
     const QString s = AxisLabel(t, x_.unit);
     const int px = static_cast<int>(std::lround(X(t)));
     p.drawText(px - fm.horizontalAdvance(s) / 2, area_.bottom() + gap + fm.ascent(), s);
   }
   const auto vertical = [&](const Axis& a, bool on_left, QColor colour) {
     p.setPen(colour);
-    for (const double t : a.Ticks()) {
+    const std::vector<double> ticks = a.Ticks();
+    const double spacing =
+        ticks.size() > 1 ? std::abs(a.Fraction(ticks[1]) - a.Fraction(ticks[0])) * area_.height()
+                         : 1e9;
+    const std::size_t every = spacing < fm.height() ? 2 : 1;
+    for (std::size_t i = 0; i < ticks.size(); i += every) {
+      const double t = ticks[i];
       const QString s = AxisLabel(t, a.unit);
       const int py =
           static_cast<int>(std::lround(area_.top() + (1 - a.Fraction(t)) * area_.height()));

@@ -16,7 +16,13 @@ PlotView::PlotView(ViewState& state, View view) : state_(state), view_(view) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
-std::string PlotView::SavePng(const std::string& path) { return SaveWidgetPng(*this, path); }
+std::string PlotView::SavePng(const std::string& path, QSize size) {
+  const QSize old = this->size();
+  if (size.isValid()) resize(size);
+  std::string e = SaveWidgetPng(*this, path);
+  if (size.isValid()) resize(old);
+  return e;
+}
 
 std::string PlotView::SaveCsv(const std::string& path) {
   const std::string csv = state_.Csv(view_);
@@ -63,12 +69,13 @@ int PlotView::TextHeight(const QWidget& w, int lines) {
   return lines * QFontMetrics(w.font()).lineSpacing() + 4;
 }
 
-void PlotView::DrawLines(QPainter& p, const QRect& bounds,
-                         const std::vector<QString>& lines) const {
+void PlotView::DrawLines(QPainter& p, const QRect& bounds, const std::vector<QString>& lines,
+                         const std::vector<QColor>& colours) const {
   const QFontMetrics fm(font());
-  p.setPen(Qt::black);
   int y = bounds.top() + 2 + fm.ascent();
-  for (const QString& line : lines) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const QString& line = lines[i];
+    p.setPen(i < colours.size() ? colours[i] : QColor(Qt::black));
     p.drawText(bounds.left() + 4, y, fm.elidedText(line, Qt::ElideRight, bounds.width() - 8));
     y += fm.lineSpacing();
   }

@@ -16,7 +16,8 @@ class PlotView : public QWidget {
 
   View Kind() const { return view_; }
   // Empty, or what went wrong.
-  std::string SavePng(const std::string& path);
+  // At `size` (logical pixels) if given, else as it is.
+  std::string SavePng(const std::string& path, QSize size = {});
   std::string SaveCsv(const std::string& path);
 
  protected:
@@ -25,7 +26,8 @@ class PlotView : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
   // A line of text below the plot per entry, cut to the width.
   static int TextHeight(const QWidget& w, int lines);
-  void DrawLines(QPainter& p, const QRect& bounds, const std::vector<QString>& lines) const;
+  void DrawLines(QPainter& p, const QRect& bounds, const std::vector<QString>& lines,
+                 const std::vector<QColor>& colours = {}) const;
   QAction* Toggle(QMenu& menu, const QString& text, bool& flag);
 
   ViewState& state_;

@@ -22,7 +22,14 @@ QString Line(const char* name, const ChannelSpectrum& s) {
                  QString::number(s.Db(d->fundamental.amplitude), 'f', 2) + " " +
                  QString::fromStdString(s.unit) + "  THD " +
                  QString::number(d->thd_percent, 'f', 3) + " %  THD+N " +
-                 QString::number(d->thd_n_percent, 'f', 3) + " %  harmonické (dB):";
+                 QString::number(d->thd_n_percent, 'f', 3) + " %";
+  return line;
+}
+
+QString Harmonics(const ChannelSpectrum& s) {
+  const auto& d = s.distortion;
+  if (!d) return {};
+  QString line = QStringLiteral("  harmonické 2 až %1 (dB):").arg(d->highest);
   for (int k = 2; k <= d->highest; ++k)
     line += " " + QString::number(
                       20 * std::log10(std::max(d->harmonics[k], 1e-30) / d->harmonics[1]), 'f', 1);
@@ -79,7 +86,7 @@ void SpectrumView::paintEvent(QPaintEvent*) {
   y.unit = "dB";
 
   QPainter p(this);
-  const int lines = 3;
+  const int lines = 5;
   const QRect text(0, height() - TextHeight(*this, lines), width(), TextHeight(*this, lines));
   const PlotFrame frame(*this, rect().adjusted(0, 0, 0, -text.height()), x, y);
   frame.DrawAxes(p, Qt::black);
@@ -104,7 +111,8 @@ void SpectrumView::paintEvent(QPaintEvent*) {
             {QStringLiteral("okno ") + QString::fromUtf8(WindowName(state_.Window())) +
                  QStringLiteral(", průměr z ") + QString::number(state_.Average()) +
                  QStringLiteral(", úroveň v ") + units,
-             Line("UR", ur), Line("IL", il)});
+             Line("UR", ur), Harmonics(ur), Line("IL", il), Harmonics(il)},
+            {Qt::black, kUrColour, kUrColour, kIlColour, kIlColour});
 }
 
 }  // namespace lab

@@ -104,7 +104,7 @@ void WaveformView::paintEvent(QPaintEvent*) {
   const Axis left = Symmetric(mu, "V"), right = Symmetric(mi, "A");
 
   QPainter p(this);
-  const int lines = 3;
+  const int lines = 4;
   const QRect text(0, height() - TextHeight(*this, lines), width(), TextHeight(*this, lines));
   const PlotFrame frame(*this, rect().adjusted(0, 0, 0, -text.height()), x, left, &right);
   frame.DrawAxes(p, kUrColour, kIlColour);
@@ -145,16 +145,18 @@ void WaveformView::paintEvent(QPaintEvent*) {
     return a && b ? std::optional(*b - *a) : std::nullopt;
   };
   DrawLines(p, text,
-            {QStringLiteral("t1 %1  t2 %2  Δt %3  1/Δt %4  ·  v1 %5  v2 %6  Δv %7")
+            {QStringLiteral("t1 %1  t2 %2  Δt %3  1/Δt %4")
                  .arg(Si(c.t1, "s"), Si(c.t2, "s"), Si(dt, "s"),
-                      Si(dt != 0 ? std::optional(1 / std::abs(dt)) : std::nullopt, "Hz"),
-                      Si(c.v1, "V"), Si(c.v2, "V"), Si(c.v2 - c.v1, "V")),
+                      Si(dt != 0 ? std::optional(1 / std::abs(dt)) : std::nullopt, "Hz")),
+             QStringLiteral("v1 %1  v2 %2  Δv %3")
+                 .arg(Si(c.v1, "V"), Si(c.v2, "V"), Si(c.v2 - c.v1, "V")),
              QStringLiteral("UR(t1) %1  UR(t2) %2  rozdíl %3")
                  .arg(Si(at(false, c.t1), "V"), Si(at(false, c.t2), "V"),
                       Si(diff(at(false, c.t1), at(false, c.t2)), "V")),
              QStringLiteral("IL(t1) %1  IL(t2) %2  rozdíl %3")
                  .arg(Si(at(true, c.t1), "A"), Si(at(true, c.t2), "A"),
-                      Si(diff(at(true, c.t1), at(true, c.t2)), "A"))});
+                      Si(diff(at(true, c.t1), at(true, c.t2)), "A"))},
+            {Qt::black, QColor(0xa0, 0x00, 0xa0), kUrColour, kIlColour});
 }
 
 }  // namespace lab
