@@ -54,7 +54,7 @@ class ViewState {
   std::string Csv(View view) const;
 
   View view = View::kReadouts;
-  bool xy_persistence = true;
+  bool xy_persistence = false;  // the three blocks before, fading
   bool xy_fixed_scale = false;
   bool spectrum_log_frequency = true;
   bool waveform_triggered = true;
