@@ -153,6 +153,36 @@ TEST_F(RealCardOnPipeWire, ReadoutsAreTheVirtualCardsOnPipeWireAt48kHz) {
   ExpectReadoutsOfTheVirtualCard(6);
 }
 
+// The views on the server most desktops run: the spectrum of a distorted
+// sine through its resamplers, and each view's picture and data.
+TEST_F(RealCardOnPipeWire, ViewsReadTheDistortionOfASineThroughTheServer) {
+  WriteStereoWav(
+      dir_ + "/thd.wav", 20,
+      [](int i) {
+        const double w = 2 * M_PI * 1000 * i / 44100;
+        return 16000 * (std::sin(w) + 0.01 * std::sin(3 * w) + 0.005 * std::sin(5 * w));
+      },
+      [](int i) { return 8000 * std::sin(2 * M_PI * 1000 * i / 44100); });
+  Background play = server_->PlayIntoInput(dir_ + "/thd.wav");
+  Sleep(0.3);
+  std::string script = "wait 3\nshow measurements\n";
+  for (const char* v : {"xy", "spectrum", "waveform"})
+    script += std::string("view ") + v + "\nwait 0.3\nsave-view " + dir_ + "/" + v +
+              ".png\nsave-view " + dir_ + "/" + v + ".csv\n";
+  const RunResult r = Run(script + "dump " + dir_ + "/views.json\nclose\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const jsonread::Value ur =
+      jsonread::ParseFile(dir_ + "/views.json")["measurements"]["spectrum"]["ur"];
+  EXPECT_NEAR(ur["peak_frequency"].Number(), 1000, 0.04);
+  EXPECT_NEAR(ur["thd"].Number(), std::hypot(1, 0.5), 0.01);
+  EXPECT_NEAR(ur["harmonics"][1].Number(), -40, 0.1);
+  EXPECT_NEAR(ur["harmonics"][3].Number(), 20 * std::log10(0.005), 0.1);
+  for (const char* v : {"xy", "spectrum", "waveform"}) {
+    EXPECT_GT(ReadFile(dir_ + "/" + v + ".png").size(), 1000u) << v;
+    EXPECT_GT(ReadFile(dir_ + "/" + v + ".csv").size(), 1000u) << v;
+  }
+}
+
 TEST_F(RealCard, VolumesChangedDuringARunComeBackAtClose) {
   ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
   Background program = Start("wait 3\nclose\n");
@@ -178,7 +208,8 @@ TEST_F(RealCard, SigtermClosesAsTheUserWouldAndPutsTheVolumesBack) {
 // The window's title, as the X server has it (the note before the caption).
 std::string ShownTitle(const std::string& display) {
   const std::string out = TempDir() + "/title";
-  Shell("DISPLAY=" + display + " xdotool search --name 'osciloskop JEN' getwindowname >'" + out + "'");
+  Shell("DISPLAY=" + display + " xdotool search --name 'osciloskop JEN' getwindowname >'" + out +
+        "'");
   std::string title = ReadFile(out);
   while (!title.empty() && title.back() == '\n') title.pop_back();
   return title;
@@ -204,7 +235,8 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
   EXPECT_EQ(d["caption"].Str(), caption);
   ASSERT_EQ(server_->Start(), "");
   EXPECT_TRUE(Await([&] { return ShownTitle(display.Name()) == caption; }, 10))
-      << ShownTitle(display.Name()) << "\n" << ReadFile(dir_ + "/bg.err");
+      << ShownTitle(display.Name()) << "\n"
+      << ReadFile(dir_ + "/bg.err");
   ASSERT_EQ(program.Wait(seconds(30)), 0) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(jsonread::ParseFile(dir_ + "/back.json")["title"].Str(), caption);
 }
@@ -296,8 +328,8 @@ TEST_F(RealCard, WithoutAnyMixerDeviceTheWindowStaysStill) {
   if (!ReadFile("/proc/asound/cards").empty() &&
       ReadFile("/proc/asound/cards").find("no soundcards") == std::string::npos)
     GTEST_SKIP() << "this machine has a sound card, so it has a mixer device";
-  const RunResult r = systemtest::RunScript(
-      dir_, "wait 0.5\ndump " + dir_ + "/still.json\nclose\n", "--card=alsa:osciloskop_none");
+  const RunResult r = systemtest::RunScript(dir_, "wait 0.5\ndump " + dir_ + "/still.json\nclose\n",
+                                            "--card=alsa:osciloskop_none");
   ASSERT_EQ(r.status, 0) << r.err;
   const jsonread::Value d = jsonread::ParseFile(dir_ + "/still.json");
   EXPECT_EQ(d["errors"][0].Str(), "No mixer device present in this system.");
