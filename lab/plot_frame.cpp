@@ -178,14 +178,29 @@ void PlotFrame::DrawAxes(QPainter& p, QColor left_colour, QColor right_colour) c
   if (has_right_) vertical(right_, false, right_colour);
 }
 
-TraceImage::TraceImage(const QRect& area, double ratio)
+TraceImage::TraceImage(const QRect& area, double ratio, const QList<QRgb>& table)
     : area_(area),
       ratio_(ratio),
       image_(static_cast<int>(std::lround(area.width() * ratio)) + 1,
              static_cast<int>(std::lround(area.height() * ratio)) + 1,
-             QImage::Format_ARGB32_Premultiplied) {
-  image_.fill(0);
+             table.isEmpty() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_Indexed8) {
+  if (table.isEmpty()) {
+    image_.fill(0);
+  } else {
+    image_.setColorTable(table);
+    image_.fill(static_cast<uint>(table.size() - 1));
+  }
   image_.setDevicePixelRatio(ratio);
+}
+
+void TraceImage::Age() {
+  const int last = static_cast<int>(image_.colorCount()) - 1;
+  if (last < 0) return;
+  for (int y = 0; y < image_.height(); ++y) {
+    uchar* row = image_.scanLine(y);
+    for (int x = 0; x < image_.width(); ++x)
+      if (row[x] < last) ++row[x];
+  }
 }
 
 void TraceImage::Line(double x0, double y0, double x1, double y1, QRgb colour) {
@@ -213,12 +228,16 @@ void TraceImage::Line(double x0, double y0, double x1, double y1, QRgb colour) {
       ay = static_cast<int>(std::lround(y0 + t0 * dy));
   const int bx = static_cast<int>(std::lround(x0 + t1 * dx)),
             by = static_cast<int>(std::lround(y0 + t1 * dy));
+  const bool indexed = image_.format() == QImage::Format_Indexed8;
   // Bresenham.
   const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
   const int ex = std::abs(bx - ax), ey = -std::abs(by - ay);
   int err = ex + ey;
   for (;;) {
-    reinterpret_cast<QRgb*>(image_.scanLine(ay))[ax] = colour;
+    if (indexed)
+      image_.scanLine(ay)[ax] = static_cast<uchar>(colour);
+    else
+      reinterpret_cast<QRgb*>(image_.scanLine(ay))[ax] = colour;
     if (ax == bx && ay == by) break;
     const int e2 = 2 * err;
     if (e2 >= ey) err += ey, ax += sx;
@@ -226,8 +245,7 @@ void TraceImage::Line(double x0, double y0, double x1, double y1, QRgb colour) {
   }
 }
 
-void TraceImage::Polyline(std::span<const double> xs, std::span<const double> ys, QColor colour) {
-  const QRgb c = colour.rgba();
+void TraceImage::Polyline(std::span<const double> xs, std::span<const double> ys, QRgb c) {
   const std::size_t n = std::min(xs.size(), ys.size());
   if (n == 1) Line(xs[0], ys[0], xs[0], ys[0], c);
   for (std::size_t i = 1; i < n; ++i) Line(xs[i - 1], ys[i - 1], xs[i], ys[i], c);

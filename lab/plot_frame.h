@@ -60,14 +60,20 @@ class PlotFrame {
 };
 
 // Lines in device pixels over the plot area, drawn without blending, the
-// later over the earlier; points outside are clipped.
+// later over the earlier; points outside are clipped. With a colour table
+// the pixels are its indices (the last one the empty background).
 class TraceImage {
  public:
-  TraceImage(const QRect& area, double device_pixel_ratio);
-  // Widget coordinates.
-  void Polyline(std::span<const double> xs, std::span<const double> ys, QColor colour);
+  TraceImage(const QRect& area, double device_pixel_ratio, const QList<QRgb>& table = {});
+  // Widget coordinates; `colour` is an index with a colour table.
+  void Polyline(std::span<const double> xs, std::span<const double> ys, QRgb colour);
   void Line(double x0, double y0, double x1, double y1, QRgb colour);
+  // Every drawn pixel one index further down the table, up to its end.
+  void Age();
   void Draw(QPainter& p) const;
+  bool Fits(const QRect& area, double device_pixel_ratio) const {
+    return area == area_ && device_pixel_ratio == ratio_;
+  }
 
  private:
   QRect area_;

@@ -101,7 +101,7 @@ void SpectrumView::paintEvent(QPaintEvent*) {
       xs.push_back(frame.X(static_cast<double>(k) * bin));
       ys.push_back(frame.Y(s->Db(s->amplitudes[k])));
     }
-    trace.Polyline(xs, ys, colour);
+    trace.Polyline(xs, ys, colour.rgba());
   }
   trace.Draw(p);
   const QString units = ur.unit == il.unit

@@ -103,6 +103,7 @@ void ViewState::Take(const Block& b) {
   xy_il_[xy_next_].assign(b.il.begin(), b.il.end());
   xy_next_ = (xy_next_ + 1) % kXyBlocks;
   xy_count_ = std::min(xy_count_ + 1, kXyBlocks);
+  ++serial_;
 
   // The form's trigger: the first falling zero of R.
   trigger_ = 0;
@@ -160,7 +161,8 @@ std::optional<double> ViewState::WaveAt(bool il, double t) const {
 
 bool ViewState::Handles(const std::vector<std::string>& w) {
   const std::string& c = w[0];
-  return c == "view" || c == "spectrum-window" || c == "spectrum-average" || c == "cursor";
+  return c == "view" || c == "spectrum-window" || c == "spectrum-average" || c == "cursor" ||
+         c == "xy-persistence";
 }
 
 std::string ViewState::Check(const std::vector<std::string>& w) {
@@ -177,6 +179,10 @@ std::string ViewState::Check(const std::vector<std::string>& w) {
       for (const NamedWindow& n : kWindows)
         if (w[1] == n.name) return {};
     return "usage: spectrum-window hann|blackman-harris|flat-top";
+  }
+  if (c == "xy-persistence") {
+    if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return "usage: xy-persistence on|off";
+    return {};
   }
   if (c == "spectrum-average") {
     if (w.size() != 2 || (w[1] != "1" && w[1] != "4" && w[1] != "16"))
@@ -203,6 +209,8 @@ std::string ViewState::Run(const std::vector<std::string>& w) {
   } else if (c == "spectrum-window") {
     for (const NamedWindow& n : kWindows)
       if (w[1] == n.name) SetWindow(n.window);
+  } else if (c == "xy-persistence") {
+    xy_persistence = w[1] == "on";
   } else if (c == "spectrum-average") {
     SetAverage(std::stoi(w[1]));
   } else if (c == "cursor") {

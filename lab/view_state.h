@@ -4,6 +4,7 @@
 // averaged spectra and their peak, harmonics and distortion. Scripts set it,
 // the dump reads it, the view widgets only draw it.
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,12 +80,15 @@ class ViewState {
   std::optional<double> WaveAt(bool il, double t) const;
   const ChannelSpectrum& SpectrumOf(bool il) const { return il ? il_spectrum_ : ur_spectrum_; }
   bool HasData() const { return frames_ > 0; }
+  // Counts the blocks taken: what a view drew last is still valid.
+  std::uint64_t Serial() const { return serial_; }
 
  private:
   void Recompute();
 
   std::size_t max_frames_;
   std::size_t frames_ = 0;
+  std::uint64_t serial_ = 0;
   double sample_rate_ = 44100;
   std::array<std::vector<double>, kXyBlocks> xy_ur_, xy_il_;
   int xy_next_ = 0, xy_count_ = 0;

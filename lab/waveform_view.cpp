@@ -116,9 +116,9 @@ void WaveformView::paintEvent(QPaintEvent*) {
   std::vector<double> xs(ur.size()), ys(ur.size());
   for (std::size_t k = 0; k < il.size(); ++k)
     xs[k] = frame.X(static_cast<double>(k) / rate), ys[k] = frame.YRight(il[k]);
-  trace.Polyline(xs, ys, kIlColour);
+  trace.Polyline(xs, ys, kIlColour.rgba());
   for (std::size_t k = 0; k < ur.size(); ++k) ys[k] = frame.Y(ur[k]);
-  trace.Polyline(xs, ys, kUrColour);
+  trace.Polyline(xs, ys, kUrColour.rgba());
   trace.Draw(p);
 
   const Cursors& c = state_.cursors;

@@ -164,7 +164,7 @@ void ExpectWhole(const std::string& path, int min_trace_pixels) {
 TEST(View, PicturesOfEachViewAtItsSizeASmallOneAndHiDpiHoldEverything) {
   const std::string dir = TempDir();
   const char* views[] = {"xy", "spectrum", "waveform"};
-  std::string script = "generator 1000 0.8\nwait 2.6\nshow measurements\n";
+  std::string script = "generator 1000 0.8\nxy-persistence on\nwait 2.6\nshow measurements\n";
   for (const char* v : views)
     script += std::string("view ") + v + "\nwait 0.3\nsave-view " + dir + "/%-" + v +
               ".png\nsave-view " + dir + "/%-small-" + v + ".png 240x180\nscreenshot " + dir +
@@ -200,6 +200,7 @@ TEST(View, ScriptLinesOfTheViewsAreCheckedAndNamed) {
       {"view scope", "usage: view xy|spectrum|waveform|readouts"},
       {"spectrum-window kaiser", "usage: spectrum-window"},
       {"spectrum-average 8", "usage: spectrum-average 1|4|16"},
+      {"xy-persistence maybe", "usage: xy-persistence on|off"},
       {"cursor t3 0.1", "usage: cursor"},
       {"cursor t1 abc", "'abc' is not a number"},
       {"cursor t2 -1", "not a time from 0 to 1 s"},
