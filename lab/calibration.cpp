@@ -31,7 +31,8 @@ std::string CalibrateClock(double& clock_ppm, double measured_hz, double true_hz
 }
 
 std::string CalibrateSkew(double& skew_s, double phase_deg, double frequency_hz) {
-  if (!(frequency_hz > 0) || !std::isfinite(phase_deg)) return "na obou vstupech musí být týž tón";
+  if (!(frequency_hz > 0) || !std::isfinite(phase_deg))
+    return "na obou vstupech musí být týž tón";
   const double skew = skew_s - phase_deg / (360.0 * frequency_hz);
   if (!(std::fabs(skew) <= 1e-3)) return "zpoždění kanálů by bylo přes 1 ms";
   skew_s = skew;

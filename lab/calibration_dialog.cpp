@@ -50,8 +50,7 @@ CalibrationDialog::CalibrationDialog(Lab& lab, QWidget* parent)
        [this] { Done(lab_.CalibrateClockTo(clock_->value())); });
   line("týž signál na oba vstupy", nullptr, "Kalibrovat zpoždění",
        [this] { Done(lab_.CalibrateSkewNow()); });
-  line("snímací odpor (bočník)", shunt_, "Nastavit",
-       [this] { Done(lab_.SetShuntOhm(shunt_->value())); });
+  line("snímací odpor (bočník)", shunt_, "Nastavit", [this] { Done(lab_.SetShuntOhm(shunt_->value())); });
   line("", nullptr, "Jmenovité hodnoty", [this] { Done(lab_.ResetCalibration()); });
   result_->setWordWrap(true);
   grid->addWidget(result_, row++, 0, 1, 3);
@@ -65,8 +64,9 @@ void CalibrationDialog::ShowState() {
   const Calibration& c = lab_.CurrentCalibration();
   current_->setText(QString::fromStdString(
       "plný rozsah UR " + FormatSi(c.ur_full_scale_v, "V") + ", IL " +
-      FormatSi(c.il_full_scale_v, "V") + ", bočník " + FormatSi(c.shunt_ohm, "Ω") + ", hodiny " +
-      FormatReadout(c.clock_ppm, "", 5) + " ppm, zpoždění IL " + FormatSi(c.skew_s, "s")));
+      FormatSi(c.il_full_scale_v, "V") + ", bočník " + FormatSi(c.shunt_ohm, "Ω") +
+      ", hodiny " + FormatReadout(c.clock_ppm, "", 5) + " ppm, zpoždění IL " +
+      FormatSi(c.skew_s, "s")));
 }
 
 void CalibrationDialog::Done(const std::string& error) {

@@ -1,7 +1,7 @@
 #include "lab/si_format.h"
 
-#include <algorithm>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
