@@ -208,8 +208,7 @@ TEST_F(RealCard, SigtermClosesAsTheUserWouldAndPutsTheVolumesBack) {
 // The window's title, as the X server has it (the note before the caption).
 std::string ShownTitle(const std::string& display) {
   const std::string out = TempDir() + "/title";
-  Shell("DISPLAY=" + display + " xdotool search --name 'osciloskop JEN' getwindowname >'" + out +
-        "'");
+  Shell("DISPLAY=" + display + " xdotool search --name 'osciloskop JEN' getwindowname >'" + out + "'");
   std::string title = ReadFile(out);
   while (!title.empty() && title.back() == '\n') title.pop_back();
   return title;
@@ -235,8 +234,7 @@ TEST_F(RealCard, ALostServerIsNamedInTheWindowTitleUntilItIsBack) {
   EXPECT_EQ(d["caption"].Str(), caption);
   ASSERT_EQ(server_->Start(), "");
   EXPECT_TRUE(Await([&] { return ShownTitle(display.Name()) == caption; }, 10))
-      << ShownTitle(display.Name()) << "\n"
-      << ReadFile(dir_ + "/bg.err");
+      << ShownTitle(display.Name()) << "\n" << ReadFile(dir_ + "/bg.err");
   ASSERT_EQ(program.Wait(seconds(30)), 0) << ReadFile(dir_ + "/bg.err");
   EXPECT_EQ(jsonread::ParseFile(dir_ + "/back.json")["title"].Str(), caption);
 }
@@ -328,8 +326,8 @@ TEST_F(RealCard, WithoutAnyMixerDeviceTheWindowStaysStill) {
   if (!ReadFile("/proc/asound/cards").empty() &&
       ReadFile("/proc/asound/cards").find("no soundcards") == std::string::npos)
     GTEST_SKIP() << "this machine has a sound card, so it has a mixer device";
-  const RunResult r = systemtest::RunScript(dir_, "wait 0.5\ndump " + dir_ + "/still.json\nclose\n",
-                                            "--card=alsa:osciloskop_none");
+  const RunResult r = systemtest::RunScript(
+      dir_, "wait 0.5\ndump " + dir_ + "/still.json\nclose\n", "--card=alsa:osciloskop_none");
   ASSERT_EQ(r.status, 0) << r.err;
   const jsonread::Value d = jsonread::ParseFile(dir_ + "/still.json");
   EXPECT_EQ(d["errors"][0].Str(), "No mixer device present in this system.");
