@@ -19,20 +19,54 @@ std::mutex& PlannerMutex() {
   return m;
 }
 
+}  // namespace
+
 // Cosine-sum windows, periodic (DFT-even) as spectral analysis wants.
-std::vector<double> Coefficients(Window w) {
+std::span<const double> WindowTerms(Window w) {
+  static constexpr double kHann[] = {0.5, 0.5};
+  static constexpr double kBlackmanHarris[] = {0.35875, 0.48829, 0.14128, 0.01168};
+  // Its terms cancel at the ends: no step there to leak over the noise floor.
+  static constexpr double kFlatTop[] = {1 / 4.636, 1.93 / 4.636, 1.29 / 4.636, 0.388 / 4.636,
+                                        0.028 / 4.636};
   switch (w) {
     case Window::kHann:
-      return {0.5, 0.5};
+      return kHann;
     case Window::kBlackmanHarris:
-      return {0.35875, 0.48829, 0.14128, 0.01168};
+      return kBlackmanHarris;
     case Window::kFlatTop:
-      return {0.21557895, 0.41663158, 0.277263158, 0.083578947, 0.006947368};
+      return kFlatTop;
   }
-  return {1};
+  return kHann;
 }
 
-}  // namespace
+double WindowResponse(Window window, std::size_t n, double offset_bins) {
+  // Sum over the frames of w(m) exp(i 2 pi d m / n), each cosine term split
+  // into two geometric series.
+  const double frames = static_cast<double>(n);
+  const auto geometric = [frames](double bins) {
+    const double half = std::numbers::pi * bins / frames;
+    const double s = std::sin(half);
+    const double magnitude = std::abs(s) < 1e-15 ? frames : std::sin(half * frames) / s;
+    return std::polar(magnitude, half * (frames - 1));
+  };
+  const std::span<const double> a = WindowTerms(window);
+  std::complex<double> sum = a[0] * geometric(offset_bins);
+  for (std::size_t k = 1; k < a.size(); ++k) {
+    const double c = (k % 2 ? -a[k] : a[k]) / 2;
+    const double m = static_cast<double>(k);
+    sum += c * (geometric(offset_bins + m) + geometric(offset_bins - m));
+  }
+  return std::abs(sum) / (a[0] * frames);
+}
+
+double WindowNoiseBins(Window window) {
+  const std::span<const double> a = WindowTerms(window);
+  double power = a[0] * a[0];
+  for (std::size_t k = 1; k < a.size(); ++k) power += a[k] * a[k] / 2;
+  return power / (a[0] * a[0]);
+}
+
+int WindowLobeBins(Window window) { return static_cast<int>(WindowTerms(window).size()); }
 
 struct Spectrum::Plan {
   double* in = nullptr;
@@ -74,7 +108,7 @@ void Spectrum::Prepare(std::size_t n) {
   }
   if (!p.plan) throw std::runtime_error("analysis: FFTW made no plan for " + std::to_string(n));
   p.n = n;
-  const std::vector<double> a = Coefficients(window_);
+  const std::span<const double> a = WindowTerms(window_);
   p.window_sum = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const double phase = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);

@@ -13,6 +13,20 @@ enum class Window {
   kFlatTop,         // amplitude within 0.01 dB anywhere between bins
 };
 
+// The window's cosine terms a0, a1, ... (w = a0 - a1 cos + a2 cos 2x - ...).
+std::span<const double> WindowTerms(Window window);
+
+// What a bin reads of a sine `offset_bins` away from it, relative to the
+// sine's amplitude (1 at 0), for an n-frame block: the window's own transform.
+double WindowResponse(Window window, std::size_t n, double offset_bins);
+
+// The equivalent noise bandwidth in bins: how many bins' worth of noise one
+// bin of the amplitude spectrum collects.
+double WindowNoiseBins(Window window);
+
+// Half the width of the main lobe in bins: a sine's energy lies within it.
+int WindowLobeBins(Window window);
+
 class Spectrum {
  public:
   Spectrum(std::size_t max_frames, Window window);

@@ -6,12 +6,14 @@
 #include <QPixmap>
 #include <QTabWidget>
 #include <QThread>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
 #include "lab/measuring_window.h"
+#include "lab/plot_frame.h"
 #include "lab/readout_table.h"
 #include "platform/base/json.h"
 
@@ -53,7 +55,14 @@ Lab::Lab(ProgramLink link, LabOptions options)
       block_(2 * kBlockFrames),
       ur_(kBlockFrames),
       il_(kBlockFrames),
-      sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}) {}
+      sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}),
+      views_(kBlockFrames) {
+  AddListener([this](const Block& b) { views_.Take(b); });
+}
+
+void Lab::AddListener(std::function<void(const Block&)> listener) {
+  listeners_.push_back(std::move(listener));
+}
 
 Lab::~Lab() {
   if (link_.set_capture_tap) link_.set_capture_tap(nullptr);
@@ -116,6 +125,18 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
   latest_ = analyzer_.Measure(ur_, il_, scale, ur_clipped, il_clipped);
   latest_time_s_ = static_cast<double>(first_frame) / kSampleRateHz;
   ++blocks_;
+  // The spectrum's 0 dB: full scale until calibrated, then 1 V or 1 A RMS.
+  const bool nominal = c.IsNominal();
+  const Block block{ur_,
+                    il_,
+                    *latest_,
+                    latest_time_s_,
+                    kSampleRateHz,
+                    nominal ? c.ur_full_scale_v : std::sqrt(2.0),
+                    nominal ? c.il_full_scale_v / c.shunt_ohm : std::sqrt(2.0),
+                    nominal ? "dBFS" : "dBV",
+                    nominal ? "dBFS" : "dB(1A)"};
+  for (const auto& listener : listeners_) listener(block);
   if (log_.IsOpen()) {
     if (std::string e = log_.Write(latest_time_s_, *latest_); !e.empty()) {
       log_error_ = e;
@@ -245,6 +266,18 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
+std::string Lab::SaveView(const std::string& path, int width, int height) {
+  if (EndsWith(path, ".csv")) {
+    const std::string csv = views_.Csv(views_.view);
+    if (views_.view == View::kReadouts)
+      return "save-view: the readouts are logged by log-measurements";
+    if (csv.empty()) return "save-view: no data yet (the input has given no quarter second)";
+    return SaveText(path, csv);
+  }
+  if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
+  return window_->SaveView(path, width > 0 ? QSize(width, height) : QSize());
+}
+
 std::string Lab::SaveWindowPicture(const std::string& path) {
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
   QByteArray bytes;
@@ -283,11 +316,26 @@ std::string Lab::Finished() const {
   return sweep_.Measured() == sweep_.Planned() ? std::string() : "response: " + sweep_.Problem();
 }
 
+const std::vector<std::string>& Lab::Commands() {
+  static const std::vector<std::string> names = {"show",
+                                                 "hide",
+                                                 "generator",
+                                                 "calibrate",
+                                                 "shunt",
+                                                 "log-measurements",
+                                                 "response",
+                                                 "save-view",
+                                                 "view",
+                                                 "spectrum-window",
+                                                 "spectrum-average",
+                                                 "cursor",
+                                                 "xy-persistence"};
+  return names;
+}
+
 bool Lab::Handles(const std::vector<std::string>& w) {
-  const std::string& c = w[0];
-  if (c == "screenshot") return w.size() == 3 && w[2] == "measurements";
-  return c == "show" || c == "hide" || c == "generator" || c == "calibrate" || c == "shunt" ||
-         c == "log-measurements" || c == "response" || c == "save-view";
+  if (w[0] == "screenshot") return w.size() == 3 && w[2] == "measurements";
+  return std::find(Commands().begin(), Commands().end(), w[0]) != Commands().end();
 }
 
 std::string Lab::Check(const std::vector<std::string>& w) {
@@ -311,9 +359,6 @@ std::string Lab::Check(const std::vector<std::string>& w) {
       return "response: the quantity is 'transfer' or 'impedance', not '" + w[4] + "'";
     if (w.size() == 6 && (!ParseNumber(w[5], x) || x <= 0 || x > kNominalFullScaleV))
       return "response: '" + w[5] + "' is not a peak above 0 and up to 1.1 V";
-  } else if (c == "save-view") {
-    if (w.size() != 2 || !(EndsWith(w[1], ".csv") || EndsWith(w[1], ".png")))
-      return "usage: save-view FILE.csv|FILE.png";
   } else if (c == "generator") {
     if (w.size() != 2 && w.size() != 3) return "usage: generator HZ [PEAK_VOLTS]";
     if (!ParseNumber(w[1], x) || x < 10 || x > 20000)
@@ -336,6 +381,18 @@ std::string Lab::Check(const std::vector<std::string>& w) {
       return "log-measurements: the file name must end in .csv";
   } else if (c == "screenshot") {
     if (!EndsWith(w[1], ".png")) return "screenshot: the file name must end in .png";
+  } else if (c == "save-view") {
+    if (w.size() == 3 && EndsWith(w[1], ".png")) {
+      int width = 0, height = 0;
+      char x = 0;
+      if (std::sscanf(w[2].c_str(), "%dx%d%c", &width, &height, &x) != 2 || width < 100 ||
+          height < 100 || width > 4000 || height > 4000)
+        return "save-view: '" + w[2] + "' is not a size from 100x100 to 4000x4000";
+    } else if (w.size() != 2 || (!EndsWith(w[1], ".png") && !EndsWith(w[1], ".csv"))) {
+      return "usage: save-view FILE.png [WIDTHxHEIGHT] or save-view FILE.csv";
+    }
+  } else if (ViewState::Handles(w)) {
+    return ViewState::Check(w);
   }
   return {};
 }
@@ -359,11 +416,8 @@ std::string Lab::Run(const std::vector<std::string>& w) {
                                     : analysis::ResponseQuantity::kImpedance;
     if (w.size() == 6 && ParseNumber(w[5], y)) s.peak_v = y;
     return StartSweep(s);
-  } else if (c == "save-view") {
-    if (!WindowShown())
-      return "save-view: the measuring window is not open ('show response' first)";
-    if (window_->Views()->currentWidget() != response_view_)
-      return "save-view: the view shown has nothing to save";
+  } else if (c == "save-view" && WindowShown() &&
+             window_->Views()->currentWidget() == response_view_) {
     return EndsWith(w[1], ".csv") ? response_view_->SaveCsv(w[1]) : response_view_->SavePng(w[1]);
   } else if (c == "hide") {
     HideWindow();
@@ -389,6 +443,14 @@ std::string Lab::Run(const std::vector<std::string>& w) {
     return StartLog(w[1]);
   } else if (c == "screenshot") {
     return SaveWindowPicture(w[1]);
+  } else if (c == "save-view") {
+    int width = 0, height = 0;
+    if (w.size() == 3) std::sscanf(w[2].c_str(), "%dx%d", &width, &height);
+    return SaveView(w[1], width, height);
+  } else if (ViewState::Handles(w)) {
+    std::string e = views_.Run(w);
+    Refresh();
+    return e;
   }
   return {};
 }
@@ -474,6 +536,7 @@ void Lab::Dump(platform::JsonWriter& w) const {
     w.Null("log");
   w.List("notes", Notes());
   DumpResponse(w);
+  views_.Dump(w);
   w.EndObject();
 }
 

@@ -8,12 +8,14 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/block_analyzer.h"
+#include "lab/block.h"
 #include "lab/block_collector.h"
 #include "lab/calibration.h"
 #include "lab/calibration_store.h"
@@ -21,6 +23,7 @@
 #include "lab/program_link.h"
 #include "lab/response_sweep.h"
 #include "lab/response_view.h"
+#include "lab/view_state.h"
 
 namespace platform {
 class JsonWriter;
@@ -72,6 +75,11 @@ class Lab final : public QObject {
   // The warnings the window shows under the readings.
   std::vector<std::string> Notes() const;
   const MeasurementLog& Log() const { return log_; }
+  ViewState& Views() { return views_; }
+  // Called with every measured block, on the GUI thread.
+  void AddListener(std::function<void(const Block&)> listener);
+  // save-view: the shown view's picture (.png; at a size if not 0) or data (.csv).
+  std::string SaveView(const std::string& path, int width = 0, int height = 0);
 
   // The frequency response sweep (response_sweep.h) and a sweep kept for comparison.
   std::string StartSweep(const SweepSettings& settings);
@@ -86,6 +94,7 @@ class Lab final : public QObject {
 
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.
+  static const std::vector<std::string>& Commands();  // the lines' first words
   static bool Handles(const std::vector<std::string>& words);
   static std::string Check(const std::vector<std::string>& words);
   std::string Run(const std::vector<std::string>& words);
@@ -115,6 +124,8 @@ class Lab final : public QObject {
   std::string log_error_;
   ResponseSweep sweep_;
   std::optional<SweepResult> kept_;
+  ViewState views_;
+  std::vector<std::function<void(const Block&)>> listeners_;
   std::unique_ptr<MeasuringWindow> window_;
   ResponseView* response_view_ = nullptr;  // a tab of window_
 };

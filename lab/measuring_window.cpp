@@ -17,8 +17,12 @@
 
 #include "lab/calibration_dialog.h"
 #include "lab/lab.h"
+#include "lab/plot_frame.h"
 #include "lab/readout_table.h"
 #include "lab/si_format.h"
+#include "lab/spectrum_view.h"
+#include "lab/waveform_view.h"
+#include "lab/xy_view.h"
 
 namespace lab {
 
@@ -70,6 +74,13 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   page->addLayout(table);
   page->addStretch();
   views_->addTab(readouts, QStringLiteral("Hodnoty"));
+  // In the order of View.
+  AddView(new XyView(lab_.Views()), QStringLiteral("XY"));
+  AddView(new SpectrumView(lab_.Views()), QStringLiteral("Spektrum"));
+  AddView(new WaveformView(lab_.Views()), QStringLiteral("Průběh"));
+  views_->setCurrentIndex(static_cast<int>(lab_.Views().view));
+  connect(views_, &QTabWidget::currentChanged, this,
+          [this](int index) { lab_.Views().view = static_cast<View>(index); });
   top->addWidget(views_);
 
   notes_ = new QLabel;
@@ -124,7 +135,22 @@ MeasuringWindow::~MeasuringWindow() = default;
 
 void MeasuringWindow::AddView(QWidget* view, const QString& title) { views_->addTab(view, title); }
 
+std::string MeasuringWindow::SaveView(const std::string& path, QSize size) {
+  if (auto* plot = dynamic_cast<PlotView*>(views_->currentWidget()))
+    return plot->SavePng(path, size);
+  QWidget* page = views_->currentWidget();
+  const QSize old = page->size();
+  if (size.isValid()) page->resize(size);
+  std::string e = SaveWidgetPng(*page, path);
+  if (size.isValid()) page->resize(old);
+  return e;
+}
+
 void MeasuringWindow::ShowState() {
+  const int shown = static_cast<int>(lab_.Views().view);
+  if (views_->currentIndex() != shown) views_->setCurrentIndex(shown);
+  // Only the view in sight is drawn.
+  if (shown != 0) views_->currentWidget()->update();
   const auto& latest = lab_.Latest();
   const Calibration& c = lab_.CurrentCalibration();
   heading_->setText(Text("kalibrace: " + c.source + (latest ? "" : " · bez vstupu")));

@@ -3,6 +3,7 @@
 // amperes, degrees and ohms, what is wrong with them (clipping, no
 // calibration), the generator, the calibration dialog and the log.
 #include <QWidget>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -27,6 +28,8 @@ class MeasuringWindow final : public QWidget {
   // The views beside the readouts, as tabs (reachable with Ctrl+Tab).
   void AddView(QWidget* view, const QString& title);
   QTabWidget* Views() const { return views_; }
+  // The shown view's picture, at `size` if valid: empty, or what went wrong.
+  std::string SaveView(const std::string& path, QSize size);
 
  private:
   void ApplyGenerator();

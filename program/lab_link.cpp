@@ -103,21 +103,19 @@ void AddScriptCommands() {
     if (the_lab->Busy()) throw platform::ScriptError{"the sweep did not finish within an hour"};
     if (std::string e = the_lab->Finished(); !e.empty()) throw platform::ScriptError{e};
   };
-  for (const char* name : {"show", "hide", "generator", "calibrate", "shunt", "log-measurements",
-                           "response", "save-view"})
+  for (const std::string& name : lab::Lab::Commands())
     platform::AddScriptCommand(name, {check, act});
   const platform::ScriptCommand form = platform::ScriptCommandNamed("screenshot");
   platform::AddScriptCommand(
-      "screenshot",
-      {[form, check](const Words& w, platform::ScriptNeeds& needs) {
-         return lab::Lab::Handles(w) ? check(w, needs) : form.check(w, needs);
-       },
-       [form, act](platform::ScriptRun& run, const Words& w) {
-         if (lab::Lab::Handles(w))
-           act(run, w);
-         else
-           form.act(run, w);
-       }});
+      "screenshot", {[form, check](const Words& w, platform::ScriptNeeds& needs) {
+                       return lab::Lab::Handles(w) ? check(w, needs) : form.check(w, needs);
+                     },
+                     [form, act](platform::ScriptRun& run, const Words& w) {
+                       if (lab::Lab::Handles(w))
+                         act(run, w);
+                       else
+                         form.act(run, w);
+                     }});
 }
 
 }  // namespace

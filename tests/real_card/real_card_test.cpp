@@ -153,6 +153,36 @@ TEST_F(RealCardOnPipeWire, ReadoutsAreTheVirtualCardsOnPipeWireAt48kHz) {
   ExpectReadoutsOfTheVirtualCard(6);
 }
 
+// The views on the server most desktops run: the spectrum of a distorted
+// sine through its resamplers, and each view's picture and data.
+TEST_F(RealCardOnPipeWire, ViewsReadTheDistortionOfASineThroughTheServer) {
+  WriteStereoWav(
+      dir_ + "/thd.wav", 20,
+      [](int i) {
+        const double w = 2 * M_PI * 1000 * i / 44100;
+        return 16000 * (std::sin(w) + 0.01 * std::sin(3 * w) + 0.005 * std::sin(5 * w));
+      },
+      [](int i) { return 8000 * std::sin(2 * M_PI * 1000 * i / 44100); });
+  Background play = server_->PlayIntoInput(dir_ + "/thd.wav");
+  Sleep(0.3);
+  std::string script = "wait 3\nshow measurements\n";
+  for (const char* v : {"xy", "spectrum", "waveform"})
+    script += std::string("view ") + v + "\nwait 0.3\nsave-view " + dir_ + "/" + v +
+              ".png\nsave-view " + dir_ + "/" + v + ".csv\n";
+  const RunResult r = Run(script + "dump " + dir_ + "/views.json\nclose\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const jsonread::Value ur =
+      jsonread::ParseFile(dir_ + "/views.json")["measurements"]["spectrum"]["ur"];
+  EXPECT_NEAR(ur["peak_frequency"].Number(), 1000, 0.04);
+  EXPECT_NEAR(ur["thd"].Number(), std::hypot(1, 0.5), 0.01);
+  EXPECT_NEAR(ur["harmonics"][1].Number(), -40, 0.1);
+  EXPECT_NEAR(ur["harmonics"][3].Number(), 20 * std::log10(0.005), 0.1);
+  for (const char* v : {"xy", "spectrum", "waveform"}) {
+    EXPECT_GT(ReadFile(dir_ + "/" + v + ".png").size(), 1000u) << v;
+    EXPECT_GT(ReadFile(dir_ + "/" + v + ".csv").size(), 1000u) << v;
+  }
+}
+
 TEST_F(RealCard, VolumesChangedDuringARunComeBackAtClose) {
   ASSERT_TRUE(server_->SetSinkVolume("outA", 37));
   Background program = Start("wait 3\nclose\n");

@@ -112,7 +112,7 @@ TEST(Response, SavedViewAndRefusedLines) {
       {"response 100 1000 1 transfer", "number of points"},
       {"response 100 1000 5 gain", "'transfer' or 'impedance'"},
       {"response 100 1000 5 transfer 2", "peak above 0"},
-      {"save-view r.csv", "not open"},
+      {"save-view r.csv", "logged by log-measurements"},
       {"save-view r.txt", "usage: save-view"},
   };
   for (const Case& c : cases) {
