@@ -315,7 +315,10 @@ TEST(RandomSession, Seed3IsWhatTheProgramDoes) {
                           "/replay.err'";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
   std::ifstream f(end.dir + "/replay.json", std::ios::binary);
-  const std::string replayed((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::string replayed((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  // The measuring instrument's section is the program's own, beyond the form.
+  if (const auto at = replayed.find(",\n  \"measurements\": {"); at != std::string::npos)
+    replayed = replayed.substr(0, at) + "\n}\n";
   if (replayed != end.dump) std::ofstream(end.dir + "/session.json") << end.dump;
   EXPECT_TRUE(replayed == end.dump) << "the program's dump " << end.dir
                                     << "/replay.json differs from this session's, session.json";
