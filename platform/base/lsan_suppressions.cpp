@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LeakSanitizer's suppressions, compiled into every sanitizer binary (the
 // program, the tests, the fuzzers) so that a binary run by hand is checked
 // as ctest checks it, with no suppressions file to name. Empty in other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pixels of the time axis of each band and of the two amplitude scales,
 // expected positions computed from the drawing formulas.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed program started as a desktop starts it: each Exec line of
 // its desktop entry, the program taken from the scratch root, on an X
 // server (Xvfb) and, where weston and Qt's Wayland platform are installed,

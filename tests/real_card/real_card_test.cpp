@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program on a real sound server (a private PulseAudio with null
 // sinks, through the ALSA device "osc"), headless on the wall clock or in a
 // window on a private display: what it plays, what it reads, how it lives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a test needs of the machine (a compositor, a locale) may be missing
 // outside CI: the test is then skipped with the reason. Where the test
