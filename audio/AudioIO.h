@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TAudioIO: what the two wave streams share. The PCM format and its
 // properties, a ring of up to four wave buffers in global memory with one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TAudioIn records from the wave input into the ring of TAudioIO and hands
 // each recorded buffer to its owner through OnBufferFilled; TCallBackWinIn

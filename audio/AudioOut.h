@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TAudioOut plays through the wave output from the ring of TAudioIO; the
 // owner fills each buffer through OnFillBuffer before it is played and

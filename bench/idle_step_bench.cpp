@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One periodic idle step of the instrument, with a full buffer of 600 Hz on
 // both channels at the standard client size, against a floor measured in the
 // same run: copying one buffer's samples and filling the client image once.

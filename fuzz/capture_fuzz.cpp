@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture buffers of any content and any SampleCount 0..44100 through the
 // measurement, the ranges, the trigger search and the drawing, in both
 // display modes, with any time base and range lists and any client size

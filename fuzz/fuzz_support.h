@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the fuzzers share: Qt on its offscreen platform with the interface
 // font, as a headless run has them, and the instrument itself (a headless

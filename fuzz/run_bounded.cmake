@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The bounded run of one fuzzer, as CTest runs it: a fresh working corpus
 # (new inputs go there, never into the starting corpus), random seed 1, RUNS inputs.
 #   cmake -DFUZZER=... -DSEEDS=... -DWORK=... -DRUNS=... -DMAX_LEN=... [-DOPTIONS=...]

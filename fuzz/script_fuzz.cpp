@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script text run by the headless runner on a fresh instrument: either a
 // valid run (status 0) or status 2 with exactly one line on stderr,
 // "FILE:LINE: message", LINE a line of the script and the message printable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes as a sound file for the virtual card's file: source (libsndfile,
 // then libsoxr to 44100 frames per second), as either channel: refused with
 // a message naming the file and the reason in printable text, or read into

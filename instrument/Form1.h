@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window of the instrument and every routine it runs. The routines
 // are parameterless methods working on the shared state; event handlers are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored form of the main window, row by row in its stored order.
 #include "instrument/Form1.h"
 

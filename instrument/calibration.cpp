@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration walk-through and the auxiliary commands.
 #include "instrument/Form1.h"
 #include "platform/mm/exec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The idle-driven acquisition and display cycle.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The envelope passes' common loop: env[i] := next(x[i], env[i - 1]) for i
 // from first to last, where the recurrence keeps a 0 envelope at 0 on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sine generator on the sound card's output.
 #include <algorithm>
 #include <cstdio>

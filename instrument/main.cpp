@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the application, the main window, the measuring
 // instrument beside it, the message loop.
 #include "instrument/Form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Channel measurement and the frequency and amplitude readouts.
 #include <algorithm>
 #include <cmath>

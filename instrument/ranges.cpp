@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Range selection: the per-channel range step and the range lists.
 #include <array>
 

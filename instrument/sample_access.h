@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads of the sample arrays by a computed index: an index past the end of
 // an array reads as 0, the value of entries no capture has written, so that

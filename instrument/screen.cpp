@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The oscilloscope screen: graticule, centre line and the two traces.
 #include <algorithm>
 #include <array>

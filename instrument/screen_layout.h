@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the screen's parts lie, in pixels of the client area (x from the
 // left edge, y from the centre line Hc = client height / 2) or in grid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a saved copy of the screen's data is made of: the capture buffer the
 // picture is drawn from, and the readouts, time base and ranges as shown.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator's sine, sample-exact to the extended-precision formula.
 #include "instrument/sine_samples.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The generator's samples: sample i of a sine of `frequency` Hz and peak
 // `amplitude` at `rate` samples a second is, in extended precision,

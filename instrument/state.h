@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The instrument's working state: every variable the routines of the main
 // window share, with the types they have. All are zero when the program is

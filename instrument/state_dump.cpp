@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a headless dump shows of the instrument: its state by name and the
 // run state of both streams.
 #include "audio/AudioIn.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven sweep bands, the time axis and the amplitude scales.
 #include <array>
 #include <charconv>

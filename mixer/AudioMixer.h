@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TAudioMixer models one mixer device as a tree: destinations, their
 // sources, each line's controls and each control's values. Open enumerates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a headless dump shows of a mixer: whether it is open, the device,
 // the whole tree with its values, the well-known lines and how many

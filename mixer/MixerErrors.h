@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exceptions the mixer raises when it cannot be opened or given a
 // device; their messages are the English texts the user sees.

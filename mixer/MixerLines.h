@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mixer tree: destination lines, their source lines, each line's
 // controls and each control's values. Parents own their children; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TMixerMan receives the mixer device's notifications: its message method
 // is the window procedure of the hidden notification window. The window is

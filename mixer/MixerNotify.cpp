@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer's notifications: find the changed control or line, read it
 // again and raise the matching event.
 #include "mixer/AudioMixer.h"

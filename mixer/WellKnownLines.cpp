@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The well-known lines the mixer remembers while it enumerates, by
 // component type. Destinations are read before their sources; "before the
 // recording destination" means before the first wave-in destination of

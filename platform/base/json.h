@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small streaming JSON writer with a fixed layout, so that the same state
 // always gives the same bytes.

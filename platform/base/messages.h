@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Window messages: PostMessage queues a message for a window handle from any
 // thread; the GUI thread's message loop hands it to the window in posting

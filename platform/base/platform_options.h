@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform's own command line as parsed (platform/options.h parses it):
 // what every layer of the platform may be set up from.

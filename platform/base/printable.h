@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text that came from outside the program (a file's chunk IDs, a script's
 // words, a command line) made safe to print: the result is always valid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the sanitizer builds (the asan preset, the fuzzers) add to the code:
 // OSCILOSKOP_SANITIZED is defined when the address sanitizer is on, and

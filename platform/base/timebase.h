@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time for the devices: a real monotonic clock in a GUI run, a virtual clock
 // that only the headless runner advances. Times are integer nanoseconds so

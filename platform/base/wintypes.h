@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scalar types of the system interfaces the instrument is written against.
 #include <cstdint>

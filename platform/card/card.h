@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A sound card: one object that owns its wave, volume and mixer backends and
 // installs them behind platform/mm's calls, sets itself up from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table of cards: which --card values there are, the one chosen, and its
 // set-up, listing and finish. A new card is one folder under card/ and one

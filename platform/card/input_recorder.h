@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --record-input: every frame a card records, kept in a 16-bit stereo WAV
 // file at 44100 frames per second (the first sample of a frame is the card's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading and writing one PCM sample of 8 (unsigned) or 16 (signed, little
 // endian) bits as a signed 16-bit value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes 16-bit PCM WAV files through libsndfile as they grow: the header is
 // brought up to date after every append (SFC_SET_UPDATE_HEADER_AUTO), so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The headless script runner: drives the application on the virtual clock
 // from a script of user actions, dumps and screenshots. The whole script is

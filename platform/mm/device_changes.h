@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A count of the changes to the sound devices that could change the answer
 // to a later call: a stream opened, started, closed; a device that comes or

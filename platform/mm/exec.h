@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting an outside program by name, searched on PATH.
 #include "platform/base/wintypes.h"

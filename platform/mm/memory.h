@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Global memory blocks as the wave streams obtain them: a handle from
 // GlobalAlloc, an address from GlobalLock. Handles are never reused, so a

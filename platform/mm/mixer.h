@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The multimedia mixer interface the mixer model is written against: its
 // records, flags, type codes, notifications and the mixer* calls. The calls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a sound card has to provide behind the mixer* calls. The calls check
 // the records (cbStruct, sizes, pointers), the flags and the device IDs,

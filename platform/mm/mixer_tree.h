@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A mixer device held as a tree of lines and controls, and the part of a
 // mixer backend that answers the mixer* queries from such trees. A card

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The multimedia wave interface the streams are written against: result
 // codes and their texts, the format and header records, the notification

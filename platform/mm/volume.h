@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Playback volumes: the wave output (device 0) and the auxiliary devices 1
 // to 5. A volume is a DWORD with the left channel in the low word and the

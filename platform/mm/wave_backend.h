@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a sound card has to provide behind the waveIn*/waveOut* calls. The
 // calls themselves check handles, header states and formats; a backend sees

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object: the idle callback with its Done flag, the message
 // loop and the error display. In a GUI run the loop runs on real time; in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The off-screen image of a window's client area. Drawing on it is
 // immediate and exactly reproducible: lines are rasterised here with integer

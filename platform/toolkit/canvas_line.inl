@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Integer line rasterisation. Along the major axis every coordinate from the
 // start up to, not including, the end is visited once; the minor coordinate

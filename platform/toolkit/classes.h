@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The component model the instrument is written against: objects with a
 // sender identity, components with an owner and a name that own their

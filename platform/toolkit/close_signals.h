@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SIGINT, SIGTERM and SIGHUP (Ctrl+C, kill, a logout) close the window as a
 // user's close does: the signal handler only writes to a pipe, and the GUI

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visible controls of the toolkit. Each wraps a widget; its properties
 // live here (not in the widget), so that the firing rules are exactly ours:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The typeface of the user interface, loaded from the font files themselves
 // so that text looks the same on every machine, with or without a display:

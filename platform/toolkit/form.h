@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window built from its stored description: a menu bar over a client
 // area whose canvas image stays between paints and is shown under the

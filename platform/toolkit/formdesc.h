@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stored description of a window: one row per control, applied in this
 // order when the form is built (later rows lie above earlier ones where they

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal to the toolkit: repaints at most once per display frame. The idle
 // loop changes the picture thousands of times a second; a change within a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal to the toolkit: the one place where the keys, the wheel and the
 // context menus of a form's window meet the form's rules. Every input event

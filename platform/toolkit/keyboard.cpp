@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keys of the form and of its controls, as the form's toolkit has them.
 // The window's keyboard and a script's `key` and `type` reach them the same
 // way (input_filter.h).

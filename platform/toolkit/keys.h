@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keys the controls and the form tell apart, and their names in scripts.
 #include <optional>

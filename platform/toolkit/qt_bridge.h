@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal to the toolkit: the few Qt details its parts share.
 #include <QWidget>

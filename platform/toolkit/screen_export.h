@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the user keeps of a measurement from the window: the picture of the
 // client area as shown (a PNG file, or the clipboard), the data the screen

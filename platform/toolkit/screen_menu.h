@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal to the toolkit: the screen's own context menu, opened by a right
 // click on the canvas where no control lies, and its keys. It keeps what is

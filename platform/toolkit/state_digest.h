@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A digest of the state an idle step reads: the instrument's memory, the
 // controls, the canvas and the devices. Two states that differ give the same

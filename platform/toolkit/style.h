@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The look of the controls: Qt's Fusion style with the metrics of the
 // desktop the form was laid out for, so that its captions get the room

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a user does with the keyboard and the mouse, for the script runner.
 // Each action is sent as the input events the window system sends: to the

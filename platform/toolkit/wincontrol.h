@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A control with a window handle of its own. Without a widget it is a hidden
 // child window that only receives messages (the streams' callback windows);

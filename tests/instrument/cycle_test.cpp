@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The acquisition and display cycle: capture callback, display modes, the
 // time-base and trigger controls and the trigger search.
 #include <gtest/gtest.h>

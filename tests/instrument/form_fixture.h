@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh instrument per test: a headless application on the virtual clock
 // and a fresh virtual card, the main window built and its FormCreate run.

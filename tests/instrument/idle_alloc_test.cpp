@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An idle step allocates nothing, its readout texts included while they do
 // not change. The global
 // allocation functions of this test binary are replaced by counting ones;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Channel measurement and readouts: the channel split, the peak, the
 // amplitude and frequency boxes, the edge finders and the lobe search, and
 // what happens with signals that have no lobe at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The range step of both channels and the range lists.
 #include <gtest/gtest.h>
 

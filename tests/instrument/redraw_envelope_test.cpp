@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A redraw builds the positive envelope of R only where its result survives
 // or is read; afterwards EnvelopeR, the lobe and the trace start are those
 // of the full passes, run one after the other.

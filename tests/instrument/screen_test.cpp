@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen: graticule, centre line and traces, checked pixel by pixel
 // against pictures computed here from the drawing formulas and the canvas's
 // line rule (RasteriseLine; a width-2 pen adds the row below an x-major line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator's fast fill against the extended-precision formula, sample
 // for sample, over ten million consecutive samples at the frequencies and
 // peaks in use, from the start and across the point where the running index

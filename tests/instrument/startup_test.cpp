@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window after start-up, its geometry and its close handler.
 #include <gtest/gtest.h>
 

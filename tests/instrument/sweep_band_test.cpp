@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choice of the sweep band: automatic from the frequency of R, fixed from
 // the time-base list, applied (with one window refresh) only on a change.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAudioMixer on a real sound server: a private PulseAudio whose sink
 // outA is the ALSA control device "osc". Changes made with pactl, as
 // another program would, arrive as notifications and update the tree.

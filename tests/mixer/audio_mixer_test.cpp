@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAudioMixer on the virtual card's mixer: the tree it reads, the
 // well-known lines, the notifications, its exceptions and its failures.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed program started as a desktop starts it: each Exec line of
 // its desktop entry, the program taken from the scratch root, on an X
 // server (Xvfb) and, where weston and Qt's Wayland platform are installed,
@@ -16,6 +17,7 @@
 #include "package/package_root.h"
 #include "real_card/sound_server.h"
 #include "support/private_display.h"
+#include "support/required.h"
 
 namespace packagetest {
 namespace {
@@ -88,10 +90,13 @@ TEST_F(Package, StartsFromItsDesktopEntryOnAnXServer) {
 }
 
 TEST_F(Package, RunsNativelyOnAWaylandCompositor) {
-  if (!Have("weston")) GTEST_SKIP() << "weston is not installed";
+  if (!Have("weston"))
+    OSCILOSKOP_SKIP_UNLESS_REQUIRED("OSCILOSKOP_REQUIRE_WAYLAND",
+                                    "weston is not installed (scripts/setup installs it)");
   int status = 0;
   if (Shell("dpkg-query -W -f='${Status}' qt6-wayland", &status) != "install ok installed")
-    GTEST_SKIP() << "qt6-wayland (Qt's Wayland platform) is not installed";
+    OSCILOSKOP_SKIP_UNLESS_REQUIRED("OSCILOSKOP_REQUIRE_WAYLAND",
+                                    "qt6-wayland (Qt's Wayland platform) is not installed");
   const std::string dir = TempDir();
   ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
   Background weston("env XDG_RUNTIME_DIR='" + dir +

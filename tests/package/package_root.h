@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Debian package as a lab machine gets it: CPack builds it from this
 // build tree and dpkg-deb unpacks it into a scratch root, once for all the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Debian package as a lab machine gets it (package_root.h), and the
 // program run from its scratch root: --version and a headless script. Its
 // control fields, desktop entry, icon, manual page, changelog and AppStream

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Outside text made printable: valid UTF-8 kept, everything else escaped.
 #include "platform/base/printable.h"
 

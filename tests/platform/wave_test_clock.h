@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives device time in tests: the virtual clock, the device scheduler and
 // the posted window messages, as the headless runner does. Each DeviceTime

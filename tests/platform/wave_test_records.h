@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The wave records the wave tests build: a PCM format and a data block
 // with its header.

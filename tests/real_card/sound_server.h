@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private PulseAudio for the tests of the real-card path (started with
 // scripts/pulse-loopback), the processes that play into its input and record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault matrix: every failing call the instrument handles, injected at
 // each point of a run, on the program as a headless run has it. For each the
 // exact text the stream keeps or the message shown, and the instrument going

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random user sessions: seeded sequences of thousands of actions a user (or
 // another program) can take, run through the program's own script runner,
 // with the instrument's invariants checked after every one:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program as a headless run has it, in this process: the virtual card set
 // up from the platform's options (signal and mixer commands included), the

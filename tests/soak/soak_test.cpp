@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soak: the built program headless on the virtual card for hours of
 // virtual time, the generator looped back into the input and the output
 // captured to WAV. Resident memory stays flat, the windows stay as many as

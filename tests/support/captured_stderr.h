@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // stderr of this process, kept in memory meanwhile (for the script runner's
 // messages in tests and fuzzers, which run it in-process).

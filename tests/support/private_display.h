@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private X display (Xvfb) for the tests of the window as a user meets it:
 // started with the test, gone with it. Where Xvfb is missing the tests that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test main: Qt on its offscreen platform with a private runtime directory
 // the interface font loaded and the virtual card installed, as a headless
 // run of the program has them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readout texts the instrument itself writes, and nothing else: for the
 // fuzzers and the random sessions, which see every kind of input.

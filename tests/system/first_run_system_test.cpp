@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a new user meets first (issue 12): the stored form whole in its new
 // font with every menu item in the bar, a missing font reported, --help and
 // --version, and the card's input recorded and replayed.

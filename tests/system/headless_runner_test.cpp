@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program run headless: its dumps, screenshots, determinism and
 // the way it refuses bad scripts and options.
 #include <gtest/gtest.h>

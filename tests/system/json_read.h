@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's dumps read by QJsonDocument, behind the few calls the tests
 // make. Text that is not whole JSON (a dump still being written) throws, and

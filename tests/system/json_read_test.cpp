@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dump reader of the system tests: what they rely on beyond Qt's parser.
 // A dump still being written throws (the tests that wait for a dump retry
 // until it parses), and so do a missing member and a value of another type.

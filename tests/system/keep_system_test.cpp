@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user keeps of a measurement: the picture, the data the screen shows
 // and a recording of the input, from scripts and from the window's own menu
 // and keys on a display; a file that cannot be written is named.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program and its mixer: the tree in the dump, outside changes
 // seen through the notifications, the three ways start-up can fail to open
 // it, and the volumes put back at close.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For tests of the program's window on a private display: shell commands
 // (xdotool) run on that display, and the dumps the window's script writes.

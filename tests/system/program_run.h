@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the built program headless on a script and collects what it wrote.
 #include <sys/wait.h>

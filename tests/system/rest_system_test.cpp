@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window at rest: a loop that stops stepping once a step changes nothing
 // shows the very pictures and states the busy loop (--busy-idle) shows, at
 // every moment of a session that goes through what a user and the devices

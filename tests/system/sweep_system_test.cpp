@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program run headless: the sweep band follows the input on R or
 // the time-base list, as its dumps and screenshots show; the range lists
 // cannot be reached by a script.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a display, driven by the X server's own keys and clicks
 // (xdotool), does what a headless script of the same actions does: the
 // focus, the keys of each control, Enter for the default button, the wheel,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real sound card over ALSA (--card=alsa[:DEVICE]): its wave backend
 // (a device thread per direction), its volumes and its mixers, all on the

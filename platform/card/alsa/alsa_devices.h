@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ALSA PCM devices this machine names (its device hints), for
 // --list-cards: "NAME: DESCRIPTION (playback|capture|playback, capture)".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mixer devices of the real card: the ALSA control devices, the one
 // that belongs to the chosen PCM first, then each card's "hw:N". Each is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a card's ALSA simple mixer appears as a mixer device: playback
 // elements under a speakers destination, capture elements under a wave-in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening an ALSA PCM for a wave format, and what ALSA's answers mean for the
 // wave calls.

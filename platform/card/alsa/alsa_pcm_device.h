@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One direction of the real card: an ALSA PCM that a device thread of its
 // own keeps open and running, and at most one wave stream attached to it.

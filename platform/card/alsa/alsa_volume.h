@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Playback volumes of a real card from its ALSA simple mixer: device 0 (the
 // wave output) is the element "PCM", or "Master" where the card has no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real sound card's wave streams over ALSA PCM devices, usually a sound
 // server (PipeWire, PulseAudio) behind ALSA's "default".

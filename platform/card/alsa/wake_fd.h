@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An eventfd that wakes a device thread out of poll().
 #include <sys/eventfd.h>

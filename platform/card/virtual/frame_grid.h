@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions between device time and frame indices on a grid where frame i
 // begins at FrameTime(i, rate). Products are split so that they do not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A signal for one input of the virtual card, described by text:
 //   silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the virtual card's output has played, by output frame index, for
 // the `generator' loopback input. A ring of the last few seconds; each

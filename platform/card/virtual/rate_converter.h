@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One channel of a sound, as float samples of full scale 1.0, converted to
 // 16-bit samples at another frame rate: by libsoxr at its very high quality

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sound files for the virtual card's `file:` input source, read by
 // libsndfile: whatever it reads on this platform (WAV, FLAC, Ogg Vorbis and

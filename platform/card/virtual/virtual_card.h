@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The built-in virtual sound card: one wave output and one wave input
 // device, run on the device clock and scheduler (virtual time in headless

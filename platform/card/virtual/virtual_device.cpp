@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/card/virtual/virtual_device.h"
 
 #include "platform/base/messages.h"

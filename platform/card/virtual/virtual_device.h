@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the virtual card's input and output devices share: the stream's
 // handle, callback window and format, its buffers in queue order, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual card's input: records continuously from waveInStart on the
 // device clock. Frame j of a run is recorded during

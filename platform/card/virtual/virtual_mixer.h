@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual card's mixer: device 0 with a speakers destination (wave-out,
 // synthesizer, line, CD, microphone, telephone, auxiliary and PC-speaker

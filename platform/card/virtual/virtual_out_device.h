@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual card's output: plays the written buffers one after another at
 // the output's frame rate on the device clock and returns each, in order,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual card's playback volumes: the wave output (device 0) and the
 // auxiliary devices 1 to 5. They start with distinct values (and distinct

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer calls' own checks, on the virtual mixer: records, sizes,
 // flags, device IDs and handles are refused with the system's codes
 // before a backend sees them.

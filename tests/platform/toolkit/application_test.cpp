@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object's creation of forms and its error display.
 #include "platform/toolkit/application.h"
 

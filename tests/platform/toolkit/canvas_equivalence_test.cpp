@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The canvas draws exactly the pixels of RasteriseLine, clipped to the
 // image, for any line: short or long, inside, crossing or wholly outside the
 // image, horizontal, vertical or slanted, with a pen of width 1 or 2 (the

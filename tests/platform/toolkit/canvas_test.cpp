@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line rasterisation and text on the canvas, pixel by pixel.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signals close the window through the loop; a second one ends the process
 // at once. Each case in a process of its own: the handlers are the process's.
 #include "platform/toolkit/close_signals.h"

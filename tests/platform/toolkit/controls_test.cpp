@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firing rules of the toolkit's controls and the form built from a
 // description.
 #include "platform/toolkit/controls.h"

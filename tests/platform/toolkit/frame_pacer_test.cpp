@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Repaints paced to the display: the first change paints at once, changes
 // within a frame of a paint are held and shown by one paint when it ends.
 #include "platform/toolkit/frame_pacer.h"

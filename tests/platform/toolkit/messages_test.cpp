@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window messages and the application's idle loop.
 #include "platform/base/messages.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a caption fits its control, as the dump tells it (`textFits`),
 // against what the control draws: a control is built at its stored width
 // and again much wider, and the caption is whole where the narrow one shows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA mixer over a fake simple mixer: which element becomes which
 // line and control, the values read through the mixer calls, and element
 // events turned into the two notifications.

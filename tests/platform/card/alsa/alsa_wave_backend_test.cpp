@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA backends through the real wave and volume calls. The streams run
 // on ALSA's "null" PCM, which needs no hardware and runs at the frame rate
 // here (the device threads never run ahead of the clock); every wait is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual card's sound files: every format libsndfile writes here comes
 // back as written (lossless ones sample for sample), other rates arrive at
 // 44100 Hz with their level kept and no image or alias above -90 dBFS, and
