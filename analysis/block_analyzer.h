@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the instrument reads from one block of both channels (a quarter
 // second): UR in volts, IL in amperes, already scaled by the caller.

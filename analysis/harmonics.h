@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Harmonics of a fitted fundamental, by least squares at the known multiples
 // of its frequency over whole periods of the fundamental.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Levels of one channel's samples: mean, RMS, extremes. Each takes the span
 // it is given; WholePeriodFrames says which span that is when the signal has

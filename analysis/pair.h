@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Quantities of the two channels together, from their fundamentals fitted at
 // one common frequency. skew_s is how long the IL channel lags the UR

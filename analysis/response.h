@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frequency response of a circuit from a stepped-sine sweep: the points'
 // frequencies, each point from both channels fitted at the generator's known

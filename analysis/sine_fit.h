@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sine fits by least squares (IEEE 1057): four parameters (frequency,
 // amplitude, phase, offset) from an FFT peak, or three at a known frequency.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Amplitude spectrum of a block over FFTW3: the window and the plan are made
 // once per block length and reused, the buffers once for the largest length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mean power of the last 1 to 16 amplitude spectra of one channel, as an
 // amplitude spectrum again: noise settles, steady tones keep their level.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tones read off an amplitude spectrum (Spectrum::Amplitudes, averaged or
 // not): the strongest one's frequency and amplitude between bins, from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measuring layer on one quarter-second block (11025 frames) of both
 // channels: BlockAnalyzer::Measure (target: under 1 ms) and its parts, with
 // the floor of one pass over both channels (sum of squares) for scale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual bench's cost: CPU time to simulate one second of audio
 // (44100 frames, both inputs) for a resistor, an RC low pass, a series RLC
 // and a diode, driven by a 1 kHz sine. One iteration is one second of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Gathers the card's stereo frames into blocks of a fixed length (a
 // quarter second), from whichever thread records, for the GUI thread to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What turns the card's numbers into volts, amperes and seconds: the full
 // scale of each input, the shunt that turns the IL input's volts into

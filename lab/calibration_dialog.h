@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Calibrating in the window: what a voltmeter reads for the signal on each
 // input now, the true frequency of a reference, the same signal on both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The calibration kept between runs, one group per card, in an INI file
 // (QSettings): the user's configuration folder by default, a file of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measuring instrument beside the form: it takes every frame the card
 // records in quarter-second blocks, measures each (analysis/), keeps the

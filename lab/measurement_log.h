@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The log of the measuring window: one CSV row of every readout for each
 // captured quarter second, with its time, written as it comes so that an

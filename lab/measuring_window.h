@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window "Měření": the readings of the latest quarter second in volts,
 // amperes, degrees and ohms, what is wrong with them (clipping, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every view draws alike: a plot area with a graticule, axes labelled
 // in SI units with prefixes (linear, or logarithmic for frequency), and

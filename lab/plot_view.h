@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The common part of the XY, spectrum and waveform views: a widget drawn
 // from the ViewState, with a context menu that saves its picture and data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the measuring instrument needs of the running program, and no more:
 // every frame the card records, the generator, the card's name and its

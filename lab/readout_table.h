@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readouts of one block, each once: its key in the dump and the log,
 // its Czech name in the window, its unit and how to get it. The window, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stepped-sine sweep: sets the generator to each frequency in turn and
 // measures each point only from frames recorded after that frequency's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The view "Frekvenční charakteristika": the sweep's settings, its progress
 // and stop, and the Bode plot (magnitude and phase over a logarithmic

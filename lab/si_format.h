@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers as the measuring window shows them: a decimal point whatever the
 // desktop's language, an SI prefix from p to G, and the unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Spektrum": both channels' amplitude spectra in dB over a logarithmic or
 // linear frequency axis, with each one's peak, THD, THD+N and harmonics.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the views show, kept whether the window is open or not: the latest
 // blocks for XY, the triggered waveform and its cursors, both channels'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Průběh": both channels as whole waves in V (left) and A (right), from the
 // falling zero of UR or free, with two time and two level cursors moved by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "XY": UR across, IL up, the latest quarter second as a line through its
 // samples, the three before it fading behind (I-V curves, Lissajous figures).

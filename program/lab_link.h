@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's entry wires the measuring instrument (lab/) to the form and
 // the platform: the card's frames and name, the form's generator, the

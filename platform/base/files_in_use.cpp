@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/base/files_in_use.h"
 
 #include <linux/magic.h>

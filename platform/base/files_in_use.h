@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The files a run reads and writes: an output is never one of its inputs
 // (compared by device and inode, so also through links), a file to write

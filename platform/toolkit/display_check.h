@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the display the window would open on answers, asked before Qt is
 // started: Qt aborts the process when its platform cannot connect.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Qt's own words (file dialogs, message boxes, standard buttons) in Czech,
 // as the rest of the instrument, whatever the desktop's language.

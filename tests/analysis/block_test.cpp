@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole block of both channels: circuits synthesised from theory (a
 // resistor, a capacitor, an RL branch), recorded at 16 bits on 1.1 V full
 // scale with the current across a shunt, read back through BlockAnalyzer.

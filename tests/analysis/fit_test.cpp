@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-channel quantities against their definitions: the sine fit
 // against the tone that was synthesised, THD against the harmonics put in,
 // levels and spectra against plain loops and theory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency response's points and features against circuits' theory.
 #include "analysis/response.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test signals written out plainly, as a 16-bit card would record them.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the spectrum view reads: peaks between bins, harmonics, THD, THD+N
 // and the noise floor, against the tones and the rounding put in.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform view's cursors moved as a user moves them: dragged with the
 // mouse and stepped with the keys, checked against where the picture draws
 // them.

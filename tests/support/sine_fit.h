@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A sine of known frequency fitted to samples by least squares, written
 // apart from the code under test: y[n] ~ Re(P exp(j 2 pi hz n / rate)) + c.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual bench through the real program: circuits on the start-up
 // generator (100 Hz, 110 mV peak), what the card recorded fitted here.
 #include <gtest/gtest.h>

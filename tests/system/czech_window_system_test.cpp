@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Czech all the way through in the window: Qt's own words in the file dialog
 // read back from its widgets, the menu bar's drop-down opened by a script's
 // click as by a user's, and Escape leaving a focus that Tab moves on.

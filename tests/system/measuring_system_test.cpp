@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measuring instrument through the real program: its readings against
 // values computed here from theory or from the recorded samples themselves,
 // its calibration kept per card, its log, and the form left as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run refused for any reason leaves every file as it was, and says what is
 // wrong: a bad option or script line, an output that is one of the inputs
 // (also through a link), a folder or a device to read, a display without a

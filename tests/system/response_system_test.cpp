@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frequency response sweeps through the real program on the virtual bench,
 // against the circuits' theory computed here.
 #include <gtest/gtest.h>

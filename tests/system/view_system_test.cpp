@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XY, spectrum and waveform views through the real program: what they
 // read against theory (the virtual bench's resistor and diode, tones put in a
 // file), their cursors, their pictures at three sizes, their script lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A network of resistors, capacitors, inductors and diodes driven by a
 // voltage source: source -> upper part -> junction -> lower part -> ground.

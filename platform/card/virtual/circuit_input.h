@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual card's inputs wired to a simulated circuit (--circuit) driven
 // by the card's own output (its first channel, the generator). Channel R

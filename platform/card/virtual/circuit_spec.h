@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of --circuit: a comma-separated list of key=value.
 //   dut=EXPR[,shunt=OHMS]        generator -> dut -> shunt (100 ohm) -> ground

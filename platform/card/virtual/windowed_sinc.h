@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Band-limited interpolation: Kaiser-windowed sinc taps for the value of a
 // sampled signal between its samples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual bench's samples against circuit theory, measured by a plain
 // least-squares sine fit of the tests' own.
 #include <gtest/gtest.h>
