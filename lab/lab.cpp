@@ -12,6 +12,8 @@
 
 #include "lab/measuring_window.h"
 #include "lab/readout_table.h"
+#include "lab/remote_server.h"
+#include "lab/scpi_commands.h"
 #include "platform/base/json.h"
 
 namespace lab {
@@ -51,9 +53,11 @@ Lab::Lab(ProgramLink link, LabOptions options)
       analyzer_(kBlockFrames),
       block_(2 * kBlockFrames),
       ur_(kBlockFrames),
-      il_(kBlockFrames) {}
+      il_(kBlockFrames),
+      remote_address_(kDefaultRemoteAddress) {}
 
 Lab::~Lab() {
+  remote_.reset();
   if (link_.set_capture_tap) link_.set_capture_tap(nullptr);
 }
 
@@ -65,6 +69,7 @@ std::string Lab::Start() {
   if (options_.cal_il) calibration_.il_full_scale_v = *options_.cal_il;
   if (options_.shunt) calibration_.shunt_ohm = *options_.shunt;
   if (overridden) calibration_.source = "options";
+  if (link_.generator) startup_generator_ = link_.generator();
   link_.set_capture_tap(
       [this](const std::int16_t* stereo, std::size_t frames) { OnFrames(stereo, frames); });
   if (options_.open_window) ShowWindow();
@@ -112,6 +117,7 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
   scale.il_min_amplitude = kMinToneCounts * il_amperes;
   latest_ = analyzer_.Measure(ur_, il_, scale, ur_clipped, il_clipped);
   latest_time_s_ = static_cast<double>(first_frame) / kSampleRateHz;
+  last_block_ = stereo;
   ++blocks_;
   if (log_.IsOpen()) {
     if (std::string e = log_.Write(latest_time_s_, *latest_); !e.empty()) {
@@ -123,6 +129,7 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
 
 void Lab::Refresh() {
   if (window_) window_->ShowState();
+  if (remote_) remote_->Resume();
 }
 
 std::vector<std::string> Lab::Notes() const {
@@ -237,13 +244,45 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
-std::string Lab::SaveWindowPicture(const std::string& path) {
+std::string Lab::WindowPicture(QByteArray& png) {
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
+  QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   if (!window_->grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
+  return {};
+}
+
+std::string Lab::SaveWindowPicture(const std::string& path) {
+  QByteArray bytes;
+  if (std::string e = WindowPicture(bytes); !e.empty()) return e;
   return WriteWhole(path, bytes);
+}
+
+std::string Lab::Reset() {
+  link_.set_generator(startup_generator_);
+  Refresh();
+  return {};
+}
+
+std::string Lab::StartRemote(const std::string& address) {
+  StopRemote();
+  remote_address_ = address;
+  auto server = std::make_unique<RemoteServer>(std::make_unique<LabCommands>(*this), [this] {
+    if (window_) window_->ShowState();
+  });
+  if (std::string e = server->Listen(address); !e.empty()) {
+    Refresh();
+    return e;
+  }
+  remote_ = std::move(server);
+  remote_address_ = remote_->Address();
+  Refresh();
+  return {};
+}
+
+void Lab::StopRemote() {
+  remote_.reset();
+  if (window_) window_->ShowState();
 }
 
 bool Lab::Handles(const std::vector<std::string>& w) {
@@ -363,6 +402,13 @@ void Lab::Dump(platform::JsonWriter& w) const {
   else
     w.Null("log");
   w.List("notes", Notes());
+  if (remote_) {
+    w.BeginObject("remote").Value("address", remote_->Address());
+    w.List("clients", remote_->Clients());
+    w.EndObject();
+  } else {
+    w.Null("remote");
+  }
   w.EndObject();
 }
 

@@ -4,6 +4,7 @@
 // calibration, drives the generator, logs, and has a window of its own
 // ("Měření"). Scripts and the dump reach the same actions and readings.
 // Lives on the GUI thread; only OnFrames is called from the recording one.
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -26,6 +27,7 @@ class JsonWriter;
 namespace lab {
 
 class MeasuringWindow;
+class RemoteServer;
 
 struct LabOptions {
   bool open_window = false;
@@ -58,6 +60,17 @@ class Lab final : public QObject {
   void HideWindow();
   bool WindowShown() const;
   std::string SaveWindowPicture(const std::string& path);
+  // The measuring window's picture as PNG: empty, or why not.
+  std::string WindowPicture(QByteArray& png);
+  // The generator as it was at the start (the calibration stays).
+  std::string Reset();
+
+  // The SCPI server (remote_server.h) on "HOST:PORT": empty, or why not.
+  std::string StartRemote(const std::string& address);
+  void StopRemote();
+  RemoteServer* Remote() const { return remote_.get(); }
+  // Where it listens or listened last, or would by default.
+  const std::string& RemoteAddress() const { return remote_address_; }
 
   const Calibration& CurrentCalibration() const { return calibration_; }
   const std::optional<analysis::Readings>& Latest() const { return latest_; }
@@ -65,6 +78,13 @@ class Lab final : public QObject {
   // The warnings the window shows under the readings.
   std::vector<std::string> Notes() const;
   const MeasurementLog& Log() const { return log_; }
+  const ProgramLink& Link() const { return link_; }
+  // Blocks measured so far, the latest one's samples (stereo counts, R
+  // first) and the time of its first frame.
+  std::uint64_t Blocks() const { return blocks_; }
+  const std::vector<std::int16_t>& LastBlock() const { return last_block_; }
+  double LatestTime() const { return latest_time_s_; }
+  bool SweepRunning() const { return false; }
 
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.
@@ -87,7 +107,8 @@ class Lab final : public QObject {
   std::string card_;
   BlockCollector collector_;
   analysis::BlockAnalyzer analyzer_;
-  std::vector<std::int16_t> block_;
+  std::vector<std::int16_t> block_, last_block_;
+  GeneratorSetting startup_generator_;
   std::vector<double> ur_, il_;
   std::optional<analysis::Readings> latest_;
   double latest_time_s_ = 0;
@@ -95,6 +116,8 @@ class Lab final : public QObject {
   MeasurementLog log_;
   std::string log_error_;
   std::unique_ptr<MeasuringWindow> window_;
+  std::unique_ptr<RemoteServer> remote_;
+  std::string remote_address_;
 };
 
 }  // namespace lab

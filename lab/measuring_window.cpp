@@ -18,6 +18,7 @@
 #include "lab/calibration_dialog.h"
 #include "lab/lab.h"
 #include "lab/readout_table.h"
+#include "lab/remote_panel.h"
 #include "lab/si_format.h"
 
 namespace lab {
@@ -96,6 +97,8 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   g->addWidget(peak_);
   g->addWidget(set);
   top->addWidget(generator);
+  remote_ = new RemotePanel(lab_);
+  top->addWidget(remote_);
   const GeneratorSetting now = lab_.Generator();
   frequency_->setValue(now.frequency_hz);
   peak_->setValue(now.amplitude / 32767.0 * kNominalFullScaleV);
@@ -148,6 +151,7 @@ void MeasuringWindow::ShowState() {
   log_->setText(lab_.Log().IsOpen() ? QStringLiteral("Ukončit záznam")
                                     : QStringLiteral("Zaznamenávat…"));
   if (calibration_) calibration_->ShowState();
+  remote_->ShowState();
 }
 
 void MeasuringWindow::ApplyGenerator() {

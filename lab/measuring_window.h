@@ -15,6 +15,7 @@ namespace lab {
 
 class Lab;
 class CalibrationDialog;
+class RemotePanel;
 
 class MeasuringWindow final : public QWidget {
  public:
@@ -41,6 +42,7 @@ class MeasuringWindow final : public QWidget {
   QSpinBox* frequency_;
   QDoubleSpinBox* peak_;
   QPushButton* log_;
+  RemotePanel* remote_;
   CalibrationDialog* calibration_ = nullptr;
 };
 

@@ -20,11 +20,27 @@ bool PositiveNumber(const std::string& option, const std::string& v, double max,
   double x = 0;
   auto r = std::from_chars(v.data(), v.data() + v.size(), x);
   if (r.ec != std::errc() || r.ptr != v.data() + v.size() || !(x > 0) || !(x <= max)) {
-    error = option + " must be a number above 0 and at most " + std::to_string(static_cast<long>(max)) +
-            ", not '" + v + "'";
+    error = option + " must be a number above 0 and at most " +
+            std::to_string(static_cast<long>(max)) + ", not '" + v + "'";
     return false;
   }
   out = x;
+  return true;
+}
+
+// ADDRESS:PORT, or a port alone on the loopback; the address itself is
+// read when the server starts.
+bool RemoteAddress(const std::string& v, std::optional<std::string>& out, std::string& error) {
+  const std::size_t colon = v.rfind(':');
+  const std::string port = colon == std::string::npos ? v : v.substr(colon + 1);
+  int n = -1;
+  auto r = std::from_chars(port.data(), port.data() + port.size(), n);
+  if (r.ec != std::errc() || r.ptr != port.data() + port.size() || n < 0 || n > 65535 ||
+      colon == 0) {
+    error = "--remote wants ADDRESS:PORT (a port from 0 to 65535), not '" + v + "'";
+    return false;
+  }
+  out = colon == std::string::npos ? "127.0.0.1:" + port : v;
   return true;
 }
 }  // namespace
@@ -38,8 +54,8 @@ std::string UsageText() {
                   [--circuit=SPEC] [--output-wav=FILE] [--record-input=FILE] [--headless]
                   [--script=FILE] [--idle-quantum-ms=N] [--busy-idle]
                   [--mixer=none|fail-caps|fail-open] [--measurements] [--settings=FILE|none]
-                  [--cal-ur=VOLTS] [--cal-il=VOLTS] [--shunt=OHMS] [--list-cards] [--help]
-                  [--version]
+                  [--cal-ur=VOLTS] [--cal-il=VOLTS] [--shunt=OHMS] [--remote[=ADDRESS:PORT]]
+                  [--list-cards] [--help] [--version]
 SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
 )";
 }
@@ -74,6 +90,10 @@ Options (of the platform; the instrument itself reads none):
   --cal-ur=VOLTS            full scale of the UR input (peak volts at 32767) for this run
   --cal-il=VOLTS            full scale of the IL input for this run
   --shunt=OHMS              the current-sense resistor for this run
+  --remote[=ADDRESS:PORT]   serve SCPI commands over TCP (PyVISA: TCPIP::HOST::PORT::SOCKET)
+                            on 127.0.0.1:5025, or where named (port 0: any free one);
+                            with --headless and no script: serve on the wall clock until
+                            a signal ends the run
   --list-cards              print the chosen card's PCM and mixer devices and exit
   --help                    print this help and exit
   --version                 print the version and exit
@@ -102,8 +122,8 @@ The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable i
 the run is interrupted. Replay it: --signal-r=file:FILE:0 --signal-l=file:FILE:1
 
 A headless run on the virtual card runs on a virtual clock (the same script gives
-the same result, byte for byte); on --card=alsa, and in the window, it runs on the
-wall clock. Script commands, one a line, # starts a comment:
+the same result, byte for byte); on --card=alsa, with --remote and in the window,
+it runs on the wall clock. Script commands, one a line, # starts a comment:
   wait SECONDS              run the instrument for that much (virtual) time
   select CONTROL INDEX      choose a list item as a user would (the list takes the focus)
   position CONTROL VALUE    move a slider as a user would (it takes the focus)
@@ -202,6 +222,10 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
       if (!PositiveNumber("--cal-il", v, 1000, out.cal_il, error)) return false;
     } else if (StartsWith(a, "--shunt=", v)) {
       if (!PositiveNumber("--shunt", v, 1e9, out.shunt, error)) return false;
+    } else if (a == "--remote") {
+      out.remote = "127.0.0.1:5025";
+    } else if (StartsWith(a, "--remote=", v)) {
+      if (!RemoteAddress(v, out.remote, error)) return false;
     } else if (a == "--busy-idle") {
       out.busy_idle = true;
     } else if (a == "--list-cards") {
@@ -220,8 +244,8 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
       return false;
     }
   }
-  if (out.headless && out.script.empty()) {
-    error = "--headless needs --script=FILE";
+  if (out.headless && out.script.empty() && !out.remote) {
+    error = "--headless needs --script=FILE or --remote";
     return false;
   }
   return true;
