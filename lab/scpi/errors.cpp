@@ -69,8 +69,9 @@ void ErrorQueue::Push(int code, std::string_view detail) {
     return;
   }
   std::string text = ErrorText(code);
-  // A whole entry stays within the 255 characters a client may expect.
-  if (!detail.empty()) text += ";" + Ascii(detail.substr(0, 200));
+  // A whole entry stays within the 255 characters a client may expect,
+  // its quotes doubled.
+  if (!detail.empty()) text += ";" + Ascii(detail.substr(0, 100));
   entries_.push_back(Integer(code) + "," + Quoted(text));
 }
 
