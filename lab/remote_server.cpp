@@ -160,8 +160,6 @@ void RemoteServer::Read(Client& c) {
 void RemoteServer::Serve(Client& c) {
   c.scheduled = false;
   if (c.closing || !c.socket) return;
-  // A client that does not read its answers gets no more until it does.
-  if (c.socket->bytesToWrite() > kMaxPendingOutput / 2) return;
   const bool more = c.session->Work(kTurn);
   const std::string out = c.session->TakeOutput();
   if (!out.empty()) c.socket->write(out.data(), static_cast<qint64>(out.size()));

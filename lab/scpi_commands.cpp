@@ -60,9 +60,8 @@ std::optional<Fault> ChannelOf(const Unit& u, Channel fallback, Channel& out) {
   if (u.args.size() > 1) return Fault{-108, u.Header() + " takes one argument: UR or IL"};
   const Argument& a = u.args[0];
   if (a.kind != Argument::Kind::kWord) return Fault{-104, u.Header() + " wants UR or IL"};
-  if (a.text == "UR") return std::nullopt;
-  if (a.text != "IL") return Fault{-224, a.text + " is not a channel: UR or IL"};
-  out = Channel::kIl;
+  if (a.text != "UR" && a.text != "IL") return Fault{-224, a.text + " is not a channel: UR or IL"};
+  out = a.text == "UR" ? Channel::kUr : Channel::kIl;
   return std::nullopt;
 }
 
