@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QMetaObject>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QThread>
 #include <charconv>
 #include <cmath>
@@ -34,7 +35,9 @@ bool EndsWith(const std::string& s, const char* suffix) {
   return s.size() > x.size() && s.compare(s.size() - x.size(), x.size(), x) == 0;
 }
 
-std::string WriteWhole(const std::string& path, const QByteArray& bytes) {
+}  // namespace
+
+std::string WriteWholeFile(const std::string& path, const QByteArray& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return "cannot write '" + path + "'";
   const bool ok = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f) ==
@@ -42,8 +45,6 @@ std::string WriteWhole(const std::string& path, const QByteArray& bytes) {
   const bool closed = std::fclose(f) == 0;
   return ok && closed ? std::string() : "cannot write '" + path + "'";
 }
-
-}  // namespace
 
 Lab::Lab(ProgramLink link, LabOptions options)
     : link_(std::move(link)),
@@ -54,6 +55,7 @@ Lab::Lab(ProgramLink link, LabOptions options)
       block_(2 * kBlockFrames),
       ur_(kBlockFrames),
       il_(kBlockFrames),
+      sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}),
       remote_address_(kDefaultRemoteAddress) {}
 
 Lab::~Lab() {
@@ -92,6 +94,7 @@ void Lab::ProcessBlocks() {
   bool any = false;
   while (collector_.Take(block_, first)) {
     Measure(block_, first);
+    sweep_.OnBlock(block_, first);
     any = true;
   }
   if (any) Refresh();
@@ -130,6 +133,7 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
 void Lab::Refresh() {
   if (window_) window_->ShowState();
   if (remote_) remote_->Resume();
+  if (response_view_) response_view_->ShowState();
 }
 
 std::vector<std::string> Lab::Notes() const {
@@ -221,7 +225,11 @@ std::string Lab::StartLog(const std::string& path) {
 void Lab::StopLog() { log_.Close(); }
 
 void Lab::ShowWindow() {
-  if (!window_) window_ = std::make_unique<MeasuringWindow>(*this);
+  if (!window_) {
+    window_ = std::make_unique<MeasuringWindow>(*this);
+    response_view_ = new ResponseView(*this);
+    window_->AddView(response_view_, QStringLiteral("Frekvenční charakteristika"));
+  }
   window_->ShowState();
   if (window_->isVisible()) {
     window_->raise();
@@ -255,10 +263,40 @@ std::string Lab::WindowPicture(QByteArray& png) {
 std::string Lab::SaveWindowPicture(const std::string& path) {
   QByteArray bytes;
   if (std::string e = WindowPicture(bytes); !e.empty()) return e;
-  return WriteWhole(path, bytes);
+  return WriteWholeFile(path, bytes);
+}
+
+std::string Lab::StartSweep(const SweepSettings& settings) {
+  if (!(settings.start_hz >= 10 && settings.stop_hz <= 20000 &&
+        settings.start_hz < settings.stop_hz))
+    return "charakteristika: počáteční frekvence musí být pod koncovou, od 10 Hz do 20 kHz";
+  if (!(settings.points >= 2 && settings.points <= 500))
+    return "charakteristika: počet bodů musí být od 2 do 500";
+  if (!(settings.peak_v > 0 && settings.peak_v <= kNominalFullScaleV))
+    return "charakteristika: amplituda musí být nad 0 a nejvýše 1.1 V";
+  std::string e = sweep_.Start(settings, calibration_);
+  Refresh();
+  return e;
+}
+
+void Lab::StopSweep() {
+  sweep_.Stop();
+  Refresh();
+}
+
+void Lab::KeepSweep() {
+  if (!sweep_.Points().empty()) kept_ = CurrentSweep();
+  Refresh();
+}
+
+SweepResult Lab::CurrentSweep() const { return {sweep_.Settings().quantity, sweep_.Points()}; }
+
+std::string Lab::Finished() const {
+  return sweep_.Measured() == sweep_.Planned() ? std::string() : "response: " + sweep_.Problem();
 }
 
 std::string Lab::Reset() {
+  if (sweep_.Running()) sweep_.Stop("*RST");
   link_.set_generator(startup_generator_);
   Refresh();
   return {};
@@ -289,14 +327,33 @@ bool Lab::Handles(const std::vector<std::string>& w) {
   const std::string& c = w[0];
   if (c == "screenshot") return w.size() == 3 && w[2] == "measurements";
   return c == "show" || c == "hide" || c == "generator" || c == "calibrate" || c == "shunt" ||
-         c == "log-measurements";
+         c == "log-measurements" || c == "response" || c == "save-view";
 }
 
 std::string Lab::Check(const std::vector<std::string>& w) {
   const std::string& c = w[0];
   double x = 0;
-  if (c == "show" || c == "hide") {
-    if (w.size() != 2 || w[1] != "measurements") return "usage: " + c + " measurements";
+  if (c == "show") {
+    if (w.size() != 2 || (w[1] != "measurements" && w[1] != "response"))
+      return "usage: show measurements|response";
+  } else if (c == "hide") {
+    if (w.size() != 2 || w[1] != "measurements") return "usage: hide measurements";
+  } else if (c == "response") {
+    if (w.size() != 5 && w.size() != 6)
+      return "usage: response START STOP POINTS transfer|impedance [PEAK_VOLTS]";
+    double a = 0, b = 0;
+    if (!ParseNumber(w[1], a) || !ParseNumber(w[2], b) || a != std::floor(a) ||
+        b != std::floor(b) || a < 10 || b > 20000 || a >= b)
+      return "response: START and STOP are whole hertz from 10 to 20000, START below STOP";
+    if (!ParseNumber(w[3], x) || x != std::floor(x) || x < 2 || x > 500)
+      return "response: '" + w[3] + "' is not a number of points from 2 to 500";
+    if (w[4] != "transfer" && w[4] != "impedance")
+      return "response: the quantity is 'transfer' or 'impedance', not '" + w[4] + "'";
+    if (w.size() == 6 && (!ParseNumber(w[5], x) || x <= 0 || x > kNominalFullScaleV))
+      return "response: '" + w[5] + "' is not a peak above 0 and up to 1.1 V";
+  } else if (c == "save-view") {
+    if (w.size() != 2 || !(EndsWith(w[1], ".csv") || EndsWith(w[1], ".png")))
+      return "usage: save-view FILE.csv|FILE.png";
   } else if (c == "generator") {
     if (w.size() != 2 && w.size() != 3) return "usage: generator HZ [PEAK_VOLTS]";
     if (!ParseNumber(w[1], x) || x < 10 || x > 20000)
@@ -329,6 +386,25 @@ std::string Lab::Run(const std::vector<std::string>& w) {
   double x = 0, y = 0;
   if (c == "show") {
     ShowWindow();
+    if (w[1] == "response") window_->Views()->setCurrentWidget(response_view_);
+  } else if (c == "response") {
+    SweepSettings s;
+    ParseNumber(w[1], x);
+    s.start_hz = static_cast<int>(x);
+    ParseNumber(w[2], x);
+    s.stop_hz = static_cast<int>(x);
+    ParseNumber(w[3], x);
+    s.points = static_cast<int>(x);
+    s.quantity = w[4] == "transfer" ? analysis::ResponseQuantity::kTransfer
+                                    : analysis::ResponseQuantity::kImpedance;
+    if (w.size() == 6 && ParseNumber(w[5], y)) s.peak_v = y;
+    return StartSweep(s);
+  } else if (c == "save-view") {
+    if (!WindowShown())
+      return "save-view: the measuring window is not open ('show response' first)";
+    if (window_->Views()->currentWidget() != response_view_)
+      return "save-view: the view shown has nothing to save";
+    return EndsWith(w[1], ".csv") ? response_view_->SaveCsv(w[1]) : response_view_->SavePng(w[1]);
   } else if (c == "hide") {
     HideWindow();
   } else if (c == "generator") {
@@ -355,6 +431,41 @@ std::string Lab::Run(const std::vector<std::string>& w) {
     return SaveWindowPicture(w[1]);
   }
   return {};
+}
+
+void Lab::DumpResponse(platform::JsonWriter& w) const {
+  if (sweep_.Planned() == 0) {
+    w.Null("response");
+    return;
+  }
+  const SweepResult now = CurrentSweep();
+  const bool transfer = now.quantity == analysis::ResponseQuantity::kTransfer;
+  w.BeginObject("response")
+      .Value("quantity", transfer ? "transfer" : "impedance")
+      .Value("unit", transfer ? "V/V" : "ohm")
+      .Value("running", sweep_.Running())
+      .Value("planned", sweep_.Planned());
+  w.BeginArray("points");
+  for (const analysis::ResponsePoint& p : now.points)
+    w.BeginObject()
+        .Value("frequency", p.frequency_hz)
+        .Value("magnitude", p.magnitude)
+        .Value("phase", p.phase_deg)
+        .Value("ur_rms", p.ur_rms)
+        .Value("il_rms", p.il_rms)
+        .EndObject();
+  w.EndArray();
+  const analysis::ResponseFeatures f = analysis::FindFeatures(now.points);
+  const auto found = [&w](const char* key, std::optional<double> v) {
+    if (v) w.Value(key, *v);
+  };
+  found("resonance", f.resonance_hz);
+  found("resonance_magnitude", f.resonance_magnitude);
+  found("corner_low", f.corner_low_hz);
+  found("corner_high", f.corner_high_hz);
+  found("q", f.q);
+  if (!sweep_.Problem().empty()) w.Value("problem", sweep_.Problem());
+  w.EndObject();
 }
 
 void Lab::Dump(platform::JsonWriter& w) const {
@@ -409,6 +520,7 @@ void Lab::Dump(platform::JsonWriter& w) const {
   } else {
     w.Null("remote");
   }
+  DumpResponse(w);
   w.EndObject();
 }
 

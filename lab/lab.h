@@ -19,6 +19,8 @@
 #include "lab/calibration_store.h"
 #include "lab/measurement_log.h"
 #include "lab/program_link.h"
+#include "lab/response_sweep.h"
+#include "lab/response_view.h"
 
 namespace platform {
 class JsonWriter;
@@ -28,6 +30,10 @@ namespace lab {
 
 class MeasuringWindow;
 class RemoteServer;
+class ResponseView;
+
+// Writes a file whole: empty, or a message naming it.
+std::string WriteWholeFile(const std::string& path, const QByteArray& bytes);
 
 struct LabOptions {
   bool open_window = false;
@@ -62,7 +68,7 @@ class Lab final : public QObject {
   std::string SaveWindowPicture(const std::string& path);
   // The measuring window's picture as PNG: empty, or why not.
   std::string WindowPicture(QByteArray& png);
-  // The generator as it was at the start (the calibration stays).
+  // The generator as it was at the start, no sweep (the calibration stays).
   std::string Reset();
 
   // The SCPI server (remote_server.h) on "HOST:PORT": empty, or why not.
@@ -84,7 +90,17 @@ class Lab final : public QObject {
   std::uint64_t Blocks() const { return blocks_; }
   const std::vector<std::int16_t>& LastBlock() const { return last_block_; }
   double LatestTime() const { return latest_time_s_; }
-  bool SweepRunning() const { return false; }
+
+  // The frequency response sweep (response_sweep.h) and a sweep kept for comparison.
+  std::string StartSweep(const SweepSettings& settings);
+  void StopSweep();
+  void KeepSweep();
+  const ResponseSweep& Sweep() const { return sweep_; }
+  SweepResult CurrentSweep() const;
+  const std::optional<SweepResult>& KeptSweep() const { return kept_; }
+  // Whether a script line is still running (a sweep), and how it ended.
+  bool Busy() const { return sweep_.Running(); }
+  std::string Finished() const;
 
   // Scripts: whether a line is the lab's, its check before the run, and
   // the line itself; empty or the message.
@@ -99,6 +115,7 @@ class Lab final : public QObject {
   void Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_frame);
   std::string Calibrated(std::string error);
   void Refresh();
+  void DumpResponse(platform::JsonWriter& w) const;
 
   ProgramLink link_;
   LabOptions options_;
@@ -115,9 +132,12 @@ class Lab final : public QObject {
   std::uint64_t blocks_ = 0;
   MeasurementLog log_;
   std::string log_error_;
+  ResponseSweep sweep_;
+  std::optional<SweepResult> kept_;
   std::unique_ptr<MeasuringWindow> window_;
   std::unique_ptr<RemoteServer> remote_;
   std::string remote_address_;
+  ResponseView* response_view_ = nullptr;  // a tab of window_
 };
 
 }  // namespace lab

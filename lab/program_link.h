@@ -30,6 +30,10 @@ struct ProgramLink {
   std::function<std::string()> form_picture;
   // The program's whole dump (JSON), as the script command writes it.
   std::function<std::string()> dump;
+  // The index, among the frames the capture tap has given, at which the
+  // generator's next sample (the first a change made now alters) will be
+  // recorded; empty when the card cannot tell.
+  std::function<std::optional<std::int64_t>()> generator_arrival;
 };
 
 }  // namespace lab

@@ -1,6 +1,7 @@
 #include "lab/scpi_commands.h"
 
 #include <QByteArray>
+#include <cmath>
 #include <optional>
 
 #include "lab/lab.h"
@@ -21,8 +22,9 @@ using scpi::Fault;
 using scpi::Outcome;
 using scpi::Unit;
 
-// A change of the generator is heard about a second later (the output's
-// queue), and a whole quarter second of the new tone must follow it.
+// Where the card cannot say when a change arrives: it is heard about a
+// second later (the output's queue), and a whole quarter second of the new
+// tone must follow it.
 constexpr std::uint64_t kSettleBlocks = 6;
 
 Outcome Fail(Answer& a, int code, std::string detail) {
@@ -157,9 +159,17 @@ std::vector<std::string> LabCommands::Headers() const {
   return h;
 }
 
-bool LabCommands::Settled() const { return lab_.Blocks() >= settled_at_block_; }
+bool LabCommands::Settled() const {
+  if (settled_at_frame_)
+    return lab_.Latest() && std::llround(lab_.LatestTime() * kSampleRateHz) >= *settled_at_frame_;
+  return lab_.Blocks() >= settled_at_block_;
+}
 
-void LabCommands::GeneratorChanged() { settled_at_block_ = lab_.Blocks() + kSettleBlocks; }
+void LabCommands::GeneratorChanged() {
+  const ProgramLink& link = lab_.Link();
+  settled_at_frame_ = link.generator_arrival ? link.generator_arrival() : std::nullopt;
+  settled_at_block_ = lab_.Blocks() + kSettleBlocks;
+}
 
 void LabCommands::AddReadings() {
   // How a channel's reading is asked for: either channel as it is, in volts
@@ -248,17 +258,18 @@ void LabCommands::AddSettings() {
   table_.push_back({"*RST", false, [this](const Unit& u, Answer& a) {
                       if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
                       if (std::string e = lab_.Reset(); !e.empty()) return Fail(a, -200, e);
+                      sweep_ = SweepSettings{};
                       GeneratorChanged();
                       return Outcome::kDone;
                     }});
   table_.push_back({"*OPC", true, [this](const Unit& u, Answer& a) {
                       if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
-                      if (!Settled() || lab_.SweepRunning()) return Outcome::kWait;
+                      if (!Settled() || lab_.Sweep().Running()) return Outcome::kWait;
                       return Reply(a, "1");
                     }});
   table_.push_back({"*WAI", false, [this](const Unit& u, Answer& a) {
                       if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
-                      return Settled() && !lab_.SweepRunning() ? Outcome::kDone : Outcome::kWait;
+                      return Settled() && !lab_.Sweep().Running() ? Outcome::kDone : Outcome::kWait;
                     }});
   table_.push_back({"*TST", true, [](const Unit& u, Answer& a) {
                       if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
@@ -347,19 +358,92 @@ void LabCommands::AddData() {
 }
 
 void LabCommands::AddResponse() {
-  // The frequency response sweep is not part of this build yet: its
-  // commands are known and say so.
-  for (const char* pattern :
-       {"SENSe:RESPonse:STARt", "SENSe:RESPonse:STOP", "SENSe:RESPonse:POINts",
-        "SENSe:RESPonse:QUANtity", "INITiate[:IMMediate]"})
-    table_.push_back({pattern, false, [](const Unit& u, Answer& a) {
-                        return Fail(a, -241, u.Header() + ": no frequency response sweep here");
+  // The sweep's settings, each set and read back; checked together when it starts.
+  struct Setting {
+    const char* pattern;
+    Range range;
+    double SweepSettings::*real;
+    int SweepSettings::*whole;
+  };
+  static constexpr Setting kSettings[] = {
+      {"SENSe:RESPonse:STARt",
+       {"HZ", 10, 20000, 20, "10 Hz to 20 kHz"},
+       nullptr,
+       &SweepSettings::start_hz},
+      {"SENSe:RESPonse:STOP",
+       {"HZ", 10, 20000, 20000, "10 Hz to 20 kHz"},
+       nullptr,
+       &SweepSettings::stop_hz},
+      {"SENSe:RESPonse:POINts",
+       {"", 2, 500, 31, "2 to 500 points"},
+       nullptr,
+       &SweepSettings::points},
+      {"SENSe:RESPonse:VOLTage",
+       {"V", 0.001, kNominalFullScaleV, 0.5, "1 mV to 1.1 V"},
+       &SweepSettings::peak_v,
+       nullptr},
+  };
+  for (const Setting& st : kSettings) {
+    table_.push_back({st.pattern, false, [this, st](const Unit& u, Answer& a) {
+                        double v = 0;
+                        if (auto f = ValueOf(u, st.range, v)) return Fail(a, f->code, f->detail);
+                        if (st.real)
+                          sweep_.*st.real = v;
+                        else
+                          sweep_.*st.whole = static_cast<int>(std::lround(v));
+                        return Outcome::kDone;
                       }});
-  for (const char* pattern : {"SENSe:RESPonse:STARt", "SENSe:RESPonse:STOP",
-                              "SENSe:RESPonse:POINts", "SENSe:RESPonse:QUANtity", "FETCh:RESPonse"})
-    table_.push_back({pattern, true, [](const Unit& u, Answer& a) {
-                        return Fail(a, -241, u.Header() + ": no frequency response sweep here");
+    table_.push_back({st.pattern, true, [this, st](const Unit& u, Answer& a) {
+                        if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
+                        return Reply(a, st.real ? scpi::Number(sweep_.*st.real)
+                                                : scpi::Integer(sweep_.*st.whole));
                       }});
+  }
+  using analysis::ResponseQuantity;
+  table_.push_back({"SENSe:RESPonse:QUANtity", false, [this](const Unit& u, Answer& a) {
+                      if (u.args.size() != 1)
+                        return Fail(a, u.args.empty() ? -109 : -108, "TRANsfer or IMPedance");
+                      if (WordIs(u.args[0], "TRANsfer"))
+                        sweep_.quantity = ResponseQuantity::kTransfer;
+                      else if (WordIs(u.args[0], "IMPedance"))
+                        sweep_.quantity = ResponseQuantity::kImpedance;
+                      else
+                        return Fail(a, -224, "the quantity is TRANsfer or IMPedance");
+                      return Outcome::kDone;
+                    }});
+  table_.push_back({"SENSe:RESPonse:QUANtity", true, [this](const Unit& u, Answer& a) {
+                      if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
+                      return Reply(a,
+                                   sweep_.quantity == ResponseQuantity::kTransfer ? "TRAN" : "IMP");
+                    }});
+  table_.push_back({"INITiate[:IMMediate]", false, [this](const Unit& u, Answer& a) {
+                      if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
+                      if (sweep_.start_hz >= sweep_.stop_hz)
+                        return Fail(a, -221, "the sweep's start must be below its stop");
+                      if (lab_.Sweep().Running()) return Fail(a, -221, "a sweep is running");
+                      if (std::string e = lab_.StartSweep(sweep_); !e.empty())
+                        return Fail(a, -200, e);
+                      return Outcome::kDone;
+                    }});
+  table_.push_back({"ABORt", false, [this](const Unit& u, Answer& a) {
+                      if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
+                      lab_.StopSweep();
+                      GeneratorChanged();
+                      return Outcome::kDone;
+                    }});
+  // The points: frequency (Hz), magnitude (a ratio or ohms) and phase
+  // (degrees) each; waits for a sweep under way to end.
+  table_.push_back({"FETCh:RESPonse", true, [this](const Unit& u, Answer& a) {
+                      if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
+                      if (lab_.Sweep().Running()) return Outcome::kWait;
+                      const auto& points = lab_.Sweep().Points();
+                      if (points.empty()) return Fail(a, -230, "no sweep has been measured");
+                      std::string data;
+                      for (const analysis::ResponsePoint& p : points)
+                        data += (data.empty() ? "" : ",") + scpi::Number(p.frequency_hz) + "," +
+                                scpi::Number(p.magnitude) + "," + scpi::Number(p.phase_deg);
+                      return Reply(a, data);
+                    }});
 }
 
 }  // namespace lab

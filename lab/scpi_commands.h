@@ -2,12 +2,14 @@
 // The instrument's SCPI commands: each header of the command table mapped
 // to the lab's readings and actions. Queries answer from the latest
 // quarter second; the first waits for it, and *OPC? / *WAI wait until a
-// change of the generator has reached the inputs (and a sweep has ended).
+// change of the generator has reached the inputs and a sweep has ended.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "lab/response_sweep.h"
 #include "lab/scpi/session.h"
 
 namespace lab {
@@ -33,13 +35,17 @@ class LabCommands final : public scpi::Commands {
   void AddSettings();
   void AddData();
   void AddResponse();
-  // Blocks recorded since the generator changed are enough for its new tone.
+  // The latest block was recorded after the generator's last change arrived.
   bool Settled() const;
   void GeneratorChanged();
 
   Lab& lab_;
   std::vector<Entry> table_;
+  // Where the last change arrives among the recorded frames, or, where the
+  // card cannot tell, the block by which it has surely arrived.
+  std::optional<std::int64_t> settled_at_frame_;
   std::uint64_t settled_at_block_ = 0;
+  SweepSettings sweep_;
 };
 
 }  // namespace lab

@@ -93,6 +93,9 @@ lab::ProgramLink Link() {
   link.dump = [] {
     return platform::Application ? platform::DumpText(*platform::Application) : std::string();
   };
+  // The form fills and writes each output buffer at once, so its next sample
+  // is the card's next written frame.
+  link.generator_arrival = [] { return platform::TheCard().TapFrameOfNextOutput(); };
   return link;
 }
 
@@ -136,6 +139,8 @@ std::unique_ptr<lab::Lab> StartLab(const platform::PlatformOptions& options) {
   ext.run = [](const platform::ScriptExtension::Words& w) {
     return the_lab ? the_lab->Run(w) : std::string("the measuring instrument is not running");
   };
+  ext.busy = [] { return the_lab && the_lab->Busy(); };
+  ext.finish = [] { return the_lab ? the_lab->Finished() : std::string(); };
   ext.dump = [](platform::JsonWriter& w) {
     if (the_lab) the_lab->Dump(w);
   };

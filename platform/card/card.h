@@ -4,6 +4,7 @@
 // platform's options, lists its devices, says what a dump shows of it, and
 // answers what scripts and the window ask of it. The table of cards is
 // cards.h; card/virtual/ is the skeleton to copy for a new card.
+#include <optional>
 #include <string>
 
 #include "platform/card/input_recorder.h"
@@ -51,6 +52,12 @@ class Card {
 
   // The circuit its inputs are wired to (--circuit), as given; empty for none.
   virtual std::string CircuitText() const { return {}; }
+
+  // Where the next frame written to the output will be recorded: its index
+  // among the frames given to the capture tap since the tap was set; empty
+  // when the card cannot tell. A frequency response sweep measures from
+  // there, not from a guess of the output queue's length.
+  virtual std::optional<std::int64_t> TapFrameOfNextOutput() const { return std::nullopt; }
 };
 
 }  // namespace platform

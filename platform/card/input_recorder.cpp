@@ -34,6 +34,7 @@ void InputRecorder::AppendLocked(const std::int16_t* stereo, std::size_t frames)
 void InputRecorder::SetTap(CaptureTap tap) {
   std::lock_guard lock(mutex_);
   tap_ = std::move(tap);
+  tap_from_ = appended_;
 }
 
 bool InputRecorder::AppendPcm(const char* data, std::size_t frames, const WAVEFORMATEX& format) {

@@ -17,6 +17,7 @@
 //
 // The same frames, file or no file, also go to the capture tap when one is
 // set: the measuring instrument sees every frame, not only the form's runs.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -56,6 +57,8 @@ class InputRecorder {
   void Close();
 
   void SetTap(CaptureTap tap);
+  // The frames appended before the tap was set (no lock: the tap may ask).
+  std::uint64_t TapFrom() const { return tap_from_.load(); }
 
  private:
   mutable std::mutex mutex_;
@@ -65,6 +68,7 @@ class InputRecorder {
   std::uint64_t appended_ = 0;         // frames appended so far, file or not
   std::uint64_t file_from_ = 0;        // the file's first frame in that count
   CaptureTap tap_;
+  std::atomic<std::uint64_t> tap_from_{0};
 
   void AppendLocked(const std::int16_t* stereo, std::size_t frames);
 };

@@ -1,5 +1,4 @@
 #include "platform/headless/headless.h"
-#include "platform/headless/script_extension.h"
 
 #include <QCoreApplication>
 #include <charconv>
@@ -16,6 +15,7 @@
 #include "platform/base/printable.h"
 #include "platform/base/timebase.h"
 #include "platform/card/cards.h"
+#include "platform/headless/script_extension.h"
 #include "platform/mm/volume.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/form_window.h"
@@ -77,6 +77,7 @@ class Runner {
     if (w.size() != n) throw ScriptError{std::string("usage: ") + usage};
   }
   void Wait(Nanos duration);
+  void WaitWhileBusy(const ScriptExtension& ext);
   void Act(const std::function<std::string()>& action) {
     std::string error;
     app_.Guard([&] { error = action(); });
@@ -85,7 +86,9 @@ class Runner {
   }
   // Messages posted by an action are handled before the next line, as they
   // would be before a user's next action.
-  void Settle() { app_.Guard([] { QCoreApplication::processEvents(); }); }
+  void Settle() {
+    app_.Guard([] { QCoreApplication::processEvents(); });
+  }
 
   TApplication& app_;
   Nanos quantum_;
@@ -128,6 +131,18 @@ void Runner::Wait(Nanos duration) {
     AdvanceFor(app_, duration, quantum_);
 }
 
+// A line that runs on (a sweep) ends when its extension says so, within an
+// hour of the clock it runs on.
+void Runner::WaitWhileBusy(const ScriptExtension& ext) {
+  if (!ext.busy || !ext.busy()) return;
+  constexpr Nanos kStep = 50'000'000;
+  constexpr int kLimit = 72'000;  // steps: an hour
+  for (int i = 0; i < kLimit && ext.busy() && !app_.Terminated(); ++i) Wait(kStep);
+  if (app_.Terminated()) throw ScriptError{"the program ended before the command finished"};
+  if (ext.busy()) throw ScriptError{"the command did not finish within an hour"};
+  if (ext.finish) Check(ext.finish());
+}
+
 void Runner::Execute(const std::vector<std::string>& w) {
   const std::string& cmd = w[0];
   // A dump may follow: it shows what the close handler left behind.
@@ -139,6 +154,7 @@ void Runner::Execute(const std::vector<std::string>& w) {
     app_.Guard([&] { error = ext.run(w); });
     Check(error);
     Settle();
+    WaitWhileBusy(ext);
   } else if (cmd == "wait") {
     Need(w, 2, "wait SECONDS");
     double s = 0;
@@ -258,7 +274,10 @@ std::string DumpText(TApplication& app) {
   if (TForm* f = app.MainForm()) {
     w.Value("caption", f->Caption());
     w.Value("title", f->Title());
-    w.BeginObject("client").Value("width", f->ClientWidth()).Value("height", f->ClientHeight()).EndObject();
+    w.BeginObject("client")
+        .Value("width", f->ClientWidth())
+        .Value("height", f->ClientHeight())
+        .EndObject();
     w.BeginObject("window")
         .Value("left", f->Left())
         .Value("top", f->Top())

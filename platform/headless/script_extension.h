@@ -18,6 +18,11 @@ struct ScriptExtension {
   std::function<std::string(const Words&)> check;
   // Runs the line: empty, or why it failed.
   std::function<std::string(const Words&)> run;
+  // After a line ran: while this holds, the runner lets time pass (virtual
+  // time headless) before the next line, as for a command that runs to its
+  // end (a sweep); empty, or why it stopped short.
+  std::function<bool()> busy;
+  std::function<std::string()> finish;
   // Writes its sections at the end of the dump.
   std::function<void(JsonWriter&)> dump;
 };

@@ -1,8 +1,8 @@
 #include "platform/card/virtual/virtual_card.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <algorithm>
 #include <memory>
 
 #include "platform/base/json.h"
@@ -179,7 +179,8 @@ void VirtualCard::StopCapture() {
 std::string VirtualCard::RecordInput(const std::string& path) {
   // From the frame under way: frame 0 at the start of a program.
   const std::int64_t now = FrameAt(DeviceClock().Now(), InputRecorder::kRate);
-  return recorder_.Create(path, static_cast<std::uint64_t>(std::max<std::int64_t>(0, now - recorder_base_)));
+  return recorder_.Create(
+      path, static_cast<std::uint64_t>(std::max<std::int64_t>(0, now - recorder_base_)));
 }
 
 std::string VirtualCard::SetUp(const PlatformOptions& options) {
@@ -210,6 +211,16 @@ void VirtualCard::Install() {
   SetWaveBackend(this);
   SetVolumeBackend(&volumes_);
   SetMixerBackend(&mixer_);
+}
+
+// The output and the inputs share the grid; the circuit's interpolator
+// delays what the inputs see of the output.
+std::optional<std::int64_t> VirtualCard::TapFrameOfNextOutput() const {
+  const std::optional<std::int64_t> grid = out_.GridFrameOfNextWrite();
+  if (!grid || out_.Format().nSamplesPerSec != static_cast<DWORD>(InputRecorder::kRate))
+    return std::nullopt;
+  const std::int64_t latency = circuit_ ? circuit_->Latency() : 0;
+  return *grid + latency - recorder_base_ - static_cast<std::int64_t>(recorder_.TapFrom());
 }
 
 void VirtualCard::Finish() {

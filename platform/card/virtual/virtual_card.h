@@ -56,6 +56,7 @@ class VirtualCard final : public Card, public WaveBackend {
   std::string Name() const override { return "virtual"; }
   void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
   std::string CircuitText() const override { return circuit_ ? circuit_->Spec().text : ""; }
+  std::optional<std::int64_t> TapFrameOfNextOutput() const override;
 
   VirtualVolumes& Volumes() { return volumes_; }
   VirtualMixer& Mixer() { return mixer_; }

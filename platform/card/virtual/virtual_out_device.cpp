@@ -16,6 +16,8 @@ void VirtualOutDevice::Open(std::uintptr_t handle, const WAVEFORMATEX& format, H
   paused_ = false;
   stretch_ = false;
   history_.Restart(format.nSamplesPerSec);
+  written_ = head_index_ = 0;
+  grid_minus_index_.reset();
   PostMessage(callback_, MM_WOM_OPEN, handle_, 0);
 }
 
@@ -24,6 +26,7 @@ MMRESULT VirtualOutDevice::Close() { return Release(MM_WOM_CLOSE); }
 void VirtualOutDevice::Write(WAVEHDR* header) {
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   queue_.push_back(header);
+  written_ += FramesOf(header);
   if (queue_.size() == 1 && !paused_) Begin(DeviceClock().Now());
 }
 
@@ -33,6 +36,7 @@ void VirtualOutDevice::Begin(Nanos now) {
   WAVEHDR* h = queue_.front();
   if (!stretch_) stretch_start_ = FirstFrameFrom(now, rate);
   stretch_ = true;
+  grid_minus_index_ = stretch_start_ - (head_index_ + head_pos_);
   const std::int64_t frames = FramesOf(h);
   const int bits = format_.wBitsPerSample;
   const int step = bits / 8;
@@ -74,6 +78,7 @@ void VirtualOutDevice::Finish() {
   Played(h, head_pos_, frames);
   const std::int64_t next_start = stretch_start_ + (frames - head_pos_);
   queue_.erase(queue_.begin());
+  head_index_ += frames;
   head_pos_ = 0;
   h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
   PostMessage(callback_, MM_WOM_DONE, handle_, reinterpret_cast<LPARAM>(h));
@@ -117,10 +122,18 @@ void VirtualOutDevice::Reset() {
   Cut(DeviceClock().Now());
   head_pos_ = 0;
   for (WAVEHDR* h : queue_) {
+    head_index_ += FramesOf(h);
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     PostMessage(callback_, MM_WOM_DONE, handle_, reinterpret_cast<LPARAM>(h));
   }
   queue_.clear();
+}
+
+std::optional<std::int64_t> VirtualOutDevice::GridFrameOfNextWrite() const {
+  if (!grid_minus_index_) return std::nullopt;
+  // A queue run dry starts again at the first frame boundary from now.
+  const std::int64_t now = FirstFrameFrom(DeviceClock().Now(), format_.nSamplesPerSec);
+  return std::max(written_ + *grid_minus_index_, now);
 }
 
 }  // namespace platform

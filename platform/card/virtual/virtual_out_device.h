@@ -6,6 +6,7 @@
 // queued. What plays goes into the loopback history and, when set, the
 // capture file.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/base/timebase.h"
@@ -31,6 +32,9 @@ class VirtualOutDevice final : public VirtualDevice {
   bool Paused() const { return paused_; }
   bool Playing() const { return stretch_; }
   std::int64_t FramesPlayed() const { return frames_played_; }
+  // The grid frame at which the next frame written will play, if the
+  // output has played since it was opened and keeps playing without a gap.
+  std::optional<std::int64_t> GridFrameOfNextWrite() const;
 
  private:
   void Begin(Nanos now);
@@ -41,11 +45,14 @@ class VirtualOutDevice final : public VirtualDevice {
   OutputHistory& history_;
   WavWriter& capture_;
   bool paused_ = false;
-  bool stretch_ = false;             // the head buffer is playing
-  std::int64_t head_pos_ = 0;        // head frames played before this stretch
-  std::int64_t stretch_start_ = 0;   // grid frame at which head frame head_pos_ plays
+  bool stretch_ = false;            // the head buffer is playing
+  std::int64_t head_pos_ = 0;       // head frames played before this stretch
+  std::int64_t stretch_start_ = 0;  // grid frame at which head frame head_pos_ plays
   std::int64_t frames_played_ = 0;
-  std::vector<std::int16_t> convert_;  // capture scratch, grows to the largest buffer
+  std::int64_t written_ = 0;                      // frames written since the open
+  std::int64_t head_index_ = 0;                   // the head buffer's first frame among them
+  std::optional<std::int64_t> grid_minus_index_;  // of the frames of the present stretch
+  std::vector<std::int16_t> convert_;             // capture scratch, grows to the largest buffer
 };
 
 }  // namespace platform

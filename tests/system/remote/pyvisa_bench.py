@@ -1,6 +1,7 @@
 """PyVISA against the running instrument with a 1 uF capacitor on the virtual
 bench (generator -> C -> 100 ohm shunt): readings against theory and the
-dump, the waveform against the readings, pictures, errors, *RST.
+dump, the waveform against the readings, pictures, errors, the frequency
+response against theory, *RST.
 Usage: pyvisa_bench.py PORT PID"""
 import json
 import math
@@ -84,6 +85,21 @@ check(width > 300 and height > 200, f"the picture is {width} x {height}")
 scope.write("HCOP:DATA? MEAS")
 check(scope.query("SYST:ERR?").startswith("-221,"), "no picture of a window that is not open")
 check(scope.query("SYST:ERR?") == '0,"No error"', "the error queue is empty again")
+
+# The frequency response: the capacitor's impedance, 100 Hz to 10 kHz.
+scope.write("SENS:RESP:STAR 1 kHz;STOP 100")
+scope.write("INIT")
+check(scope.query("SYST:ERR?").startswith("-221,"), "a sweep whose start is above its stop")
+scope.write("SENSe:RESPonse:STARt 100;STOP 10000;POINts 5;QUANtity IMPedance")
+scope.write("INIT")
+check(scope.query("*OPC?") == "1", "*OPC? waits for the sweep")
+values = [float(v) for v in scope.query("FETC:RESP?").split(",")]
+check(len(values) == 15, f"five points of three values, not {len(values)}")
+for f, magnitude, phase in zip(values[0::3], values[1::3], values[2::3]):
+    xc = 1 / (2 * math.pi * f * 1e-6)
+    near(magnitude, xc, 0.01 * xc, f"|Z| at {f} Hz")
+    near(phase, -90, 0.5, f"the phase of Z at {f} Hz")
+check(scope.query("SYST:ERR?") == '0,"No error"', "the sweep left no error")
 
 scope.write("*RST")
 near(float(scope.query("SOUR:FREQ?")), start_hz, 0, "*RST puts the generator back")

@@ -1,0 +1,323 @@
+#include "lab/response_view.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "lab/lab.h"
+#include "lab/si_format.h"
+
+namespace lab {
+
+namespace {
+
+using analysis::ResponseQuantity;
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+bool IsTransfer(const SweepResult& s) { return s.quantity == ResponseQuantity::kTransfer; }
+
+// Values on the 1-2-5 series within [lo, hi] (positive); only decades when
+// they are too many.
+std::vector<double> LogTicks(double lo, double hi) {
+  std::vector<double> all, decades;
+  for (int e = static_cast<int>(std::floor(std::log10(lo))); e <= std::ceil(std::log10(hi)); ++e)
+    for (double m : {1.0, 2.0, 5.0}) {
+      const double v = m * std::pow(10.0, e);
+      if (v < lo * 0.999 || v > hi * 1.001) continue;
+      all.push_back(v);
+      if (m == 1) decades.push_back(v);
+    }
+  return all.size() > 9 && decades.size() >= 2 ? decades : all;
+}
+
+std::vector<double> LinearTicks(double lo, double hi, const std::vector<double>& steps) {
+  double step = steps.back();
+  for (double s : steps)
+    if ((hi - lo) / s <= 8) {
+      step = s;
+      break;
+    }
+  std::vector<double> out;
+  for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step) out.push_back(v);
+  return out;
+}
+
+struct Axis {
+  double lo, hi;  // value range
+  int from, to;   // pixels (from at lo)
+  bool log;
+  double Pixel(double v) const {
+    const double t = log ? std::log10(v / lo) / std::log10(hi / lo) : (v - lo) / (hi - lo);
+    return from + t * (to - from);
+  }
+};
+
+}  // namespace
+
+ResponsePlot::ResponsePlot(QWidget* parent) : QWidget(parent) {
+  setMinimumSize(480, 320);
+  setAutoFillBackground(true);
+  setPalette(QPalette(Qt::white));
+}
+
+void ResponsePlot::Show(const SweepResult& now, const SweepResult* kept) {
+  now_ = now;
+  has_kept_ = kept != nullptr && kept->quantity == now.quantity && !kept->points.empty();
+  if (has_kept_) kept_ = *kept;
+  update();
+}
+
+void ResponsePlot::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QFontMetrics fm = p.fontMetrics();
+  const int left = 74, right = width() - 16, top = 10, bottom = height() - fm.height() - 10;
+  const int split = top + (bottom - top) * 55 / 100;
+  const QRect mag(left, top, right - left, split - 8 - top),
+      phase(left, split + 8, right - left, bottom - split - 8);
+  std::vector<const SweepResult*> shown{&now_};
+  if (has_kept_) shown.insert(shown.begin(), &kept_);
+
+  const bool transfer = IsTransfer(now_);
+  double fmin = 10, fmax = 20000, mlo = 1e300, mhi = -1e300, plo = -90, phi = 90;
+  bool any = false;
+  for (const SweepResult* s : shown)
+    for (const auto& pt : s->points) {
+      if (!any) fmin = fmax = pt.frequency_hz;
+      any = true;
+      fmin = std::min(fmin, pt.frequency_hz);
+      fmax = std::max(fmax, pt.frequency_hz);
+      mlo = std::min(mlo, pt.magnitude);
+      mhi = std::max(mhi, pt.magnitude);
+      plo = std::min(plo, pt.phase_deg);
+      phi = std::max(phi, pt.phase_deg);
+    }
+  if (!any || fmax <= fmin) fmin = fmin / 1.5, fmax = fmax * 1.5;
+  if (!any) mlo = transfer ? 0.1 : 1, mhi = transfer ? 1 : 1000;
+  // Magnitude: dB of a transfer, ohms on a logarithmic axis of an impedance.
+  Axis fx{fmin, fmax, mag.left(), mag.right(), true};
+  Axis my{0, 0, mag.bottom(), mag.top(), !transfer};
+  if (transfer) {
+    my.lo = std::floor(analysis::Decibels(mlo) / 3 - 1) * 3;
+    my.hi = std::ceil(analysis::Decibels(mhi) / 3 + 1) * 3;
+  } else {
+    my.lo = mlo / 1.25;
+    my.hi = mhi * 1.25;
+  }
+  Axis py{std::floor(plo / 45) * 45, std::ceil(phi / 45) * 45, phase.bottom(), phase.top(), false};
+  const auto mag_value = [&](double m) { return transfer ? analysis::Decibels(m) : m; };
+
+  p.setPen(QColor(225, 225, 225));
+  const std::vector<double> fticks = LogTicks(fmin, fmax);
+  for (double f : fticks) {
+    const double x = fx.Pixel(f);
+    p.drawLine(QPointF(x, mag.top()), QPointF(x, mag.bottom()));
+    p.drawLine(QPointF(x, phase.top()), QPointF(x, phase.bottom()));
+  }
+  const std::vector<double> mticks =
+      transfer ? LinearTicks(my.lo, my.hi, {1, 3, 6, 10, 20, 40}) : LogTicks(my.lo, my.hi);
+  const std::vector<double> pticks = LinearTicks(py.lo, py.hi, {15, 30, 45, 90});
+  for (double v : mticks)
+    p.drawLine(QPointF(mag.left(), my.Pixel(v)), QPointF(mag.right(), my.Pixel(v)));
+  for (double v : pticks)
+    p.drawLine(QPointF(phase.left(), py.Pixel(v)), QPointF(phase.right(), py.Pixel(v)));
+  p.setPen(Qt::black);
+  p.drawRect(mag);
+  p.drawRect(phase);
+  const auto label_y = [&](double y, const std::string& text) {
+    p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()),
+               Qt::AlignRight | Qt::AlignVCenter, Text(text));
+  };
+  for (double v : mticks)
+    label_y(my.Pixel(v), transfer ? FormatReadout(v, "", 2) + " dB" : FormatSi(v, "Ω", 2));
+  for (double v : pticks) label_y(py.Pixel(v), FormatReadout(v, "°", 2));
+  for (double f : fticks)
+    p.drawText(QRectF(fx.Pixel(f) - 40, phase.bottom() + 2, 80, fm.height()), Qt::AlignCenter,
+               Text(FormatSi(f, "Hz", 1)));
+
+  // The sweeps: the kept one grey under the new one, points and a line.
+  for (const SweepResult* s : shown) {
+    const QColor color = s == &kept_ ? QColor(150, 150, 150) : QColor(20, 80, 200);
+    for (int panel = 0; panel < 2; ++panel) {
+      QPainterPath line;
+      std::vector<QPointF> dots;
+      for (const auto& pt : s->points) {
+        const QPointF at(fx.Pixel(pt.frequency_hz),
+                         panel == 0 ? my.Pixel(mag_value(pt.magnitude)) : py.Pixel(pt.phase_deg));
+        if (dots.empty())
+          line.moveTo(at);
+        else
+          line.lineTo(at);
+        dots.push_back(at);
+      }
+      p.setPen(QPen(color, 1.5));
+      p.setBrush(Qt::NoBrush);
+      p.drawPath(line);
+      p.setBrush(color);
+      for (const QPointF& d : dots) p.drawEllipse(d, 2.5, 2.5);
+    }
+  }
+  // Markers of the new sweep's resonance and corners.
+  const analysis::ResponseFeatures feat = analysis::FindFeatures(now_.points);
+  const auto mark = [&](std::optional<double> f, const QColor& color, Qt::PenStyle style,
+                        const std::string& what) {
+    if (!f) return;
+    const double x = fx.Pixel(*f);
+    p.setPen(QPen(color, 1, style));
+    p.drawLine(QPointF(x, mag.top()), QPointF(x, mag.bottom()));
+    p.drawLine(QPointF(x, phase.top()), QPointF(x, phase.bottom()));
+    p.drawText(QPointF(x + 3, mag.top() + fm.ascent() + 2), Text(what));
+  };
+  mark(feat.resonance_hz, QColor(200, 30, 30), Qt::SolidLine, "f0");
+  mark(feat.corner_low_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB");
+  mark(feat.corner_high_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB");
+}
+
+ResponseView::ResponseView(Lab& lab) : lab_(lab) {
+  auto* top = new QVBoxLayout(this);
+  auto* row = new QHBoxLayout;
+  const auto spin = [&](const char* label, int lo, int hi, int value, const char* suffix) {
+    row->addWidget(new QLabel(QString::fromUtf8(label)));
+    auto* s = new QSpinBox;
+    s->setRange(lo, hi);
+    s->setValue(value);
+    s->setSuffix(QString::fromUtf8(suffix));
+    row->addWidget(s);
+    return s;
+  };
+  start_ = spin("od", 10, 20000, 20, " Hz");
+  stop_ = spin("do", 10, 20000, 20000, " Hz");
+  points_ = spin("bodů", 2, 500, 31, "");
+  quantity_ = new QComboBox;
+  quantity_->addItem(QStringLiteral("přenos UR/UIL"));
+  quantity_->addItem(QStringLiteral("impedance UR/IL"));
+  row->addWidget(quantity_);
+  row->addWidget(new QLabel(QStringLiteral("amplituda")));
+  peak_ = new QDoubleSpinBox;
+  peak_->setRange(0.001, kNominalFullScaleV);
+  peak_->setDecimals(3);
+  peak_->setValue(0.5);
+  peak_->setSuffix(QStringLiteral(" V"));
+  row->addWidget(peak_);
+  run_ = new QPushButton(QStringLiteral("Spustit"));
+  keep_ = new QPushButton(QStringLiteral("Ponechat pro srovnání"));
+  row->addWidget(run_);
+  row->addWidget(keep_);
+  row->addStretch();
+  top->addLayout(row);
+  progress_ = new QProgressBar;
+  top->addWidget(progress_);
+  plot_ = new ResponsePlot;
+  plot_->setContextMenuPolicy(Qt::CustomContextMenu);
+  top->addWidget(plot_, 1);
+  readout_ = new QLabel;
+  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  top->addWidget(readout_);
+  connect(run_, &QPushButton::clicked, this, [this] { StartOrStop(); });
+  connect(keep_, &QPushButton::clicked, this, [this] {
+    lab_.KeepSweep();
+    ShowState();
+  });
+  connect(plot_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { Menu(at); });
+  ShowState();
+}
+
+void ResponseView::StartOrStop() {
+  if (lab_.Sweep().Running()) {
+    lab_.StopSweep();
+    return;
+  }
+  SweepSettings s;
+  s.start_hz = start_->value();
+  s.stop_hz = stop_->value();
+  s.points = points_->value();
+  s.quantity =
+      quantity_->currentIndex() == 1 ? ResponseQuantity::kImpedance : ResponseQuantity::kTransfer;
+  s.peak_v = peak_->value();
+  if (std::string e = lab_.StartSweep(s); !e.empty())
+    QMessageBox::warning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
+}
+
+void ResponseView::Menu(const QPoint& at) {
+  QMenu menu(this);
+  QAction* csv = menu.addAction(QStringLiteral("Uložit jako CSV…"));
+  menu.addAction(QStringLiteral("Uložit jako PNG…"));
+  QAction* chosen = menu.exec(plot_->mapToGlobal(at));
+  if (!chosen) return;
+  const bool as_csv = chosen == csv;
+  const QString path = QFileDialog::getSaveFileName(
+      this, chosen->text(), {},
+      as_csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("PNG (*.png)"));
+  if (path.isEmpty()) return;
+  const std::string e = as_csv ? SaveCsv(path.toStdString()) : SavePng(path.toStdString());
+  if (!e.empty()) QMessageBox::warning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
+}
+
+void ResponseView::ShowState() {
+  const ResponseSweep& sweep = lab_.Sweep();
+  run_->setText(sweep.Running() ? QStringLiteral("Zastavit") : QStringLiteral("Spustit"));
+  progress_->setRange(0, std::max(1, sweep.Planned()));
+  progress_->setValue(sweep.Measured());
+  const SweepResult now = lab_.CurrentSweep();
+  plot_->Show(now, lab_.KeptSweep() ? &*lab_.KeptSweep() : nullptr);
+  const analysis::ResponseFeatures f = analysis::FindFeatures(now.points);
+  const std::string unit = IsTransfer(now) ? "" : "Ω";
+  std::string text;
+  if (f.resonance_hz)
+    text +=
+        "rezonance " + FormatSi(f.resonance_hz, "Hz", 5) + " (" +
+        (IsTransfer(now) ? FormatReadout(analysis::Decibels(*f.resonance_magnitude), "", 4) + " dB"
+                         : FormatSi(f.resonance_magnitude, "Ω", 4)) +
+        ")   ";
+  if (f.corner_low_hz) text += "dolní −3 dB " + FormatSi(f.corner_low_hz, "Hz", 5) + "   ";
+  if (f.corner_high_hz) text += "horní −3 dB " + FormatSi(f.corner_high_hz, "Hz", 5) + "   ";
+  if (f.q) text += "Q " + FormatReadout(f.q, "", 5);
+  if (!sweep.Problem().empty()) text += (text.empty() ? "" : "   ") + sweep.Problem();
+  readout_->setText(Text(text));
+}
+
+std::string ResponseCsv(const SweepResult& sweep) {
+  const bool transfer = IsTransfer(sweep);
+  std::string out = transfer ? "frequency_Hz,magnitude_dB,phase_deg,ur_rms_V,il_rms_V\n"
+                             : "frequency_Hz,magnitude_ohm,phase_deg,ur_rms_V,il_rms_A\n";
+  for (const auto& p : sweep.points) {
+    char row[160];
+    std::snprintf(row, sizeof row, "%.0f,%.6g,%.5f,%.6g,%.6g\n", p.frequency_hz,
+                  transfer ? analysis::Decibels(p.magnitude) : p.magnitude, p.phase_deg, p.ur_rms,
+                  p.il_rms);
+    out += row;
+  }
+  return out;
+}
+
+std::string ResponseView::SaveCsv(const std::string& path) const {
+  return WriteWholeFile(path, QByteArray::fromStdString(ResponseCsv(lab_.CurrentSweep())));
+}
+
+std::string ResponseView::SavePng(const std::string& path) {
+  ShowState();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
+  return WriteWholeFile(path, bytes);
+}
+
+}  // namespace lab
