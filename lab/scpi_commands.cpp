@@ -282,6 +282,8 @@ void LabCommands::AddSettings() {
   table_.push_back({"SOURce:FREQuency", false, [this](const Unit& u, Answer& a) {
                       double hz = 0;
                       if (auto f = ValueOf(u, kFrequency, hz)) return Fail(a, f->code, f->detail);
+                      if (lab_.Sweep().Running())
+                        return Fail(a, -221, "a sweep drives the generator");
                       if (std::string e = lab_.SetGenerator(hz, std::nullopt); !e.empty())
                         return Fail(a, -200, e);
                       GeneratorChanged();
@@ -294,6 +296,8 @@ void LabCommands::AddSettings() {
   table_.push_back({"SOURce:VOLTage[:AMPLitude]", false, [this](const Unit& u, Answer& a) {
                       double peak = 0;
                       if (auto f = ValueOf(u, kPeak, peak)) return Fail(a, f->code, f->detail);
+                      if (lab_.Sweep().Running())
+                        return Fail(a, -221, "a sweep drives the generator");
                       if (std::string e = lab_.SetGenerator(lab_.Generator().frequency_hz, peak);
                           !e.empty())
                         return Fail(a, -200, e);

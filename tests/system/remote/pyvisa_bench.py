@@ -92,6 +92,8 @@ scope.write("INIT")
 check(scope.query("SYST:ERR?").startswith("-221,"), "a sweep whose start is above its stop")
 scope.write("SENSe:RESPonse:STARt 100;STOP 10000;POINts 5;QUANtity IMPedance")
 scope.write("INIT")
+scope.write("SOUR:FREQ 500")
+check(scope.query("SYST:ERR?").startswith("-221,"), "the generator is the sweep's while it runs")
 check(scope.query("*OPC?") == "1", "*OPC? waits for the sweep")
 values = [float(v) for v in scope.query("FETC:RESP?").split(",")]
 check(len(values) == 15, f"five points of three values, not {len(values)}")
