@@ -436,7 +436,8 @@ void LabCommands::AddResponse() {
                       return Outcome::kDone;
                     }});
   // The points: frequency (Hz), magnitude (a ratio or ohms) and phase
-  // (degrees) each; waits for a sweep under way to end.
+  // (degrees) each; waits for a sweep under way to end. Points it left out
+  // are told in the error queue.
   table_.push_back({"FETCh:RESPonse", true, [this](const Unit& u, Answer& a) {
                       if (auto f = NoArguments(u)) return Fail(a, f->code, f->detail);
                       if (lab_.Sweep().Running()) return Outcome::kWait;
@@ -446,6 +447,8 @@ void LabCommands::AddResponse() {
                       for (const analysis::ResponsePoint& p : points)
                         data += (data.empty() ? "" : ",") + scpi::Number(p.frequency_hz) + "," +
                                 scpi::Number(p.magnitude) + "," + scpi::Number(p.phase_deg);
+                      if (std::string problem = lab_.Finished(); !problem.empty())
+                        a.error = Fault{-230, problem};
                       return Reply(a, data);
                     }});
 }

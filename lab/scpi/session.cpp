@@ -76,9 +76,9 @@ bool Session::Work(int budget) {
         return false;
       }
       waiting_ = false;
-      if (a.error) {
-        errors_.Push(a.error->code, a.error->detail);
-      } else if (u.query) {
+      if (a.error) errors_.Push(a.error->code, a.error->detail);
+      // An answer that comes with a warning (a sweep that left points out).
+      if (u.query && (!a.error || !a.data.empty())) {
         answers_ += (answered_ ? ";" : "") + a.data;
         answered_ = true;
       }

@@ -21,7 +21,7 @@ enum class Outcome { kDone, kWait };
 
 struct Answer {
   std::string data;            // a query's response data
-  std::optional<Fault> error;  // into the error queue; a query then answers nothing
+  std::optional<Fault> error;  // into the error queue; a query answers only if data is left
 };
 
 class Commands {
