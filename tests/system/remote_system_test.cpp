@@ -83,9 +83,10 @@ TEST(Remote, PyVisaDrivesTheInstrumentOnTheVirtualBench) {
   RemoteInstrument program("--circuit=dut=C1u");
   ASSERT_FALSE(program.Port().empty()) << "the program did not say its port";
 #ifdef __SANITIZE_ADDRESS__
-  // This build measures a block slower than the card records one: a sweep on
-  // the wall clock loses blocks and, rightly, points.
-  EXPECT_EQ(program.Run("pyvisa_bench.py", "no-sweep"), 0);
+  // This build measures a block slower than the card records one: on the
+  // wall clock the generator's output runs dry now and then, so neither its
+  // tones nor a sweep are those of theory.
+  EXPECT_EQ(program.Run("pyvisa_bench.py", "slow"), 0);
 #else
   EXPECT_EQ(program.Run("pyvisa_bench.py"), 0);
 #endif

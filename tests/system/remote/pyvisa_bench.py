@@ -1,8 +1,8 @@
 """PyVISA against the running instrument with a 1 uF capacitor on the virtual
 bench (generator -> C -> 100 ohm shunt): readings against theory and the
 dump, the waveform against the readings, pictures, errors, the frequency
-response against theory (unless no-sweep), *RST.
-Usage: pyvisa_bench.py PORT PID [no-sweep]"""
+response against theory (unless slow), *RST.
+Usage: pyvisa_bench.py PORT PID [slow]"""
 import json
 import math
 import struct
@@ -52,30 +52,41 @@ for value, key in [(freq, m["ur"]["frequency"]), (urms, m["ur"]["rms"]), (phase,
 check(len(m["remote"]["clients"]) == 1, "the dump names the one client")
 
 # Theory: a 1 uF capacitor in series with the 100 ohm shunt at 1 kHz.
-xc = 1 / (2 * math.pi * 1000 * 1e-6)
-current = 0.5 / math.sqrt(2) / math.hypot(xc, 100)
-near(freq, 1000, 0.01, "MEAS:FREQ? UR")
-near(urms, current * xc, 0.01 * current * xc, "MEAS:VOLT:RMS? UR")
-near(irms, current, 0.01 * current, "MEAS:CURR? IL")
-near(phase, 90, 0.5, "MEAS:PHAS? (the current leads the capacitor's voltage)")
-near(z, xc, 0.01 * xc, "|Z|")
-near(x, -xc, 0.01 * xc, "the reactance")
-near(r, 0, 0.01 * xc, "the resistance")
+def against_theory():
+    xc = 1 / (2 * math.pi * 1000 * 1e-6)
+    current = 0.5 / math.sqrt(2) / math.hypot(xc, 100)
+    near(freq, 1000, 0.01, "MEAS:FREQ? UR")
+    near(urms, current * xc, 0.01 * current * xc, "MEAS:VOLT:RMS? UR")
+    near(irms, current, 0.01 * current, "MEAS:CURR? IL")
+    near(phase, 90, 0.5, "MEAS:PHAS? (the current leads the capacitor's voltage)")
+    near(z, xc, 0.01 * xc, "|Z|")
+    near(x, -xc, 0.01 * xc, "the reactance")
+    near(r, 0, 0.01 * xc, "the resistance")
 
-# The waveform: the same quarter second by a plain RMS of its samples.
-scope.write("WAV:PRE?;:MEAS:VOLT:AC? UR;:MEAS:CURR:PTP?")
+
+# The waveform: the same quarter second (one message) by a plain RMS of its samples.
+def block():
+    """Reads one definite length block of 16-bit samples."""
+    digits = int(scope.read_bytes(2)[1:])
+    data = scope.read_bytes(int(scope.read_bytes(digits)))
+    return list(struct.unpack(f"<{len(data) // 2}h", data))
+
+
+scope.write("FETC:WAV? UR;:FETCh:WAVeform?;:WAV:PRE?;:MEAS:VOLT:AC? UR;:MEAS:CURR:PTP?")
+ur = block()
+check(scope.read_bytes(1) == b";", "answers separated by ';'")
+both = block()
 pre = scope.read().split(";")
-points, dt, ur_scale, il_scale, _ = (float(v) for v in pre[0].split(","))
-ur_ac, il_ptp = float(pre[1]), float(pre[2])
-ur = scope.query_binary_values("FETC:WAV? UR", datatype="h", container=list)
-both = scope.query_binary_values("FETCh:WAVeform?", datatype="h", container=list)
+points, dt, ur_scale, il_scale, _ = (float(v) for v in pre[1].split(","))
+ur_ac, il_ptp = float(pre[2]), float(pre[3])
 check(len(ur) == points == 11025 and len(both) == 2 * len(ur), "a quarter second of samples")
+check(both[0::2] == ur, "UR alone is UR of both")
 near(dt, 1 / 44100, 1e-15, "the sample interval")
 mean = sum(ur) / len(ur)
 near(math.sqrt(sum((v - mean) ** 2 for v in ur) / len(ur)) * ur_scale, ur_ac, 0.002 * ur_ac,
-     "the RMS of the samples (the last block, unless a new one came between)")
+     "the RMS of the samples")
 il = both[1::2]
-near((max(il) - min(il)) * il_scale, il_ptp, 0.02 * il_ptp, "IL's peak to peak from the samples")
+near((max(il) - min(il)) * il_scale, il_ptp, 1e-9 * il_ptp, "IL's peak to peak from the samples")
 
 # Pictures: the oscilloscope's window as PNG; the measuring window is not open.
 png = scope.query_binary_values("HCOP:DATA?", datatype="B", container=bytes)
@@ -105,7 +116,10 @@ def sweep():
     check(scope.query("SYST:ERR?") == '0,"No error"', "the sweep left no error")
 
 
-if sys.argv[3:] != ["no-sweep"]:
+# A build slower than real time (ASan) lets the card's output run dry now and
+# then: its tones are not those of theory, and a sweep loses points.
+if sys.argv[3:] != ["slow"]:
+    against_theory()
     sweep()
 
 scope.write("*RST")
