@@ -308,9 +308,10 @@ std::string Lab::StartRemote(const std::string& address) {
   auto server = std::make_unique<RemoteServer>(std::make_unique<LabCommands>(*this), [this] {
     if (window_) window_->ShowState();
   });
-  if (std::string e = server->Listen(address); !e.empty()) {
+  remote_problem_ = server->Listen(address);
+  if (!remote_problem_.empty()) {
     Refresh();
-    return e;
+    return remote_problem_;
   }
   remote_ = std::move(server);
   remote_address_ = remote_->Address();

@@ -77,6 +77,8 @@ class Lab final : public QObject {
   RemoteServer* Remote() const { return remote_.get(); }
   // Where it listens or listened last, or would by default.
   const std::string& RemoteAddress() const { return remote_address_; }
+  // Why it could not start the last time, or empty.
+  const std::string& RemoteProblem() const { return remote_problem_; }
 
   const Calibration& CurrentCalibration() const { return calibration_; }
   const std::optional<analysis::Readings>& Latest() const { return latest_; }
@@ -137,6 +139,7 @@ class Lab final : public QObject {
   std::unique_ptr<MeasuringWindow> window_;
   std::unique_ptr<RemoteServer> remote_;
   std::string remote_address_;
+  std::string remote_problem_;
   ResponseView* response_view_ = nullptr;  // a tab of window_
 };
 

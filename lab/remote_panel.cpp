@@ -33,8 +33,7 @@ void RemotePanel::Switch(bool on) {
     lab_.StopRemote();
     return;
   }
-  if (std::string e = lab_.StartRemote(lab_.RemoteAddress()); !e.empty())
-    state_->setText(QString::fromStdString("nelze spustit: " + e));
+  lab_.StartRemote(lab_.RemoteAddress());
   ShowState();
 }
 
@@ -47,8 +46,9 @@ void RemotePanel::ShowState() {
   on_->setText(QString::fromStdString("naslouchat na " + lab_.RemoteAddress()));
   warning_->setVisible(server && server->OpenToNetwork());
   if (!server) {
-    if (!state_->text().startsWith(QStringLiteral("nelze")))
-      state_->setText(QStringLiteral("vypnuto"));
+    const std::string& problem = lab_.RemoteProblem();
+    state_->setText(
+        QString::fromStdString(problem.empty() ? "vypnuto" : "nelze spustit: " + problem));
     return;
   }
   const std::vector<std::string> clients = server->Clients();

@@ -59,14 +59,29 @@ std::string RemoteServer::Listen(const std::string& address) {
   const auto r = std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
   if (r.ec != std::errc() || r.ptr != port_text.data() + port_text.size() || port < 0 ||
       port > 65535)
-    return "'" + address + "' is not ADDRESS:PORT (a port from 0 to 65535)";
+    return "'" + address + "' není ADRESA:PORT (port od 0 do 65535)";
   QHostAddress where;
   if (host == "localhost")
     where = QHostAddress(QHostAddress::LocalHost);
   else if (!where.setAddress(QString::fromStdString(host)))
-    return "'" + host + "' is not an IP address";
-  if (!server_.listen(where, static_cast<quint16>(port)))
-    return "cannot listen on " + address + ": " + server_.errorString().toStdString();
+    return "'" + host + "' není adresa IP";
+  if (!server_.listen(where, static_cast<quint16>(port))) {
+    std::string why = server_.errorString().toStdString();
+    switch (server_.serverError()) {
+      case QAbstractSocket::AddressInUseError:
+        why = "adresu a port už používá jiný program";
+        break;
+      case QAbstractSocket::SocketAccessError:
+        why = "k tomu chybí oprávnění";
+        break;
+      case QAbstractSocket::SocketAddressNotAvailableError:
+        why = "tato adresa není tohoto počítače";
+        break;
+      default:
+        break;
+    }
+    return "na " + address + " nelze naslouchat: " + why;
+  }
   return {};
 }
 

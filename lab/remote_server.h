@@ -33,7 +33,7 @@ class RemoteServer final : public QObject {
   RemoteServer(std::unique_ptr<scpi::Commands> commands, std::function<void()> changed);
   ~RemoteServer() override;
 
-  // Empty, or why it cannot listen there.
+  // Empty, or why it cannot listen there (Czech).
   std::string Listen(const std::string& address);
   // Where it listens, with the port it was given ("127.0.0.1:5025").
   std::string Address() const;
