@@ -16,6 +16,8 @@
 #include "lab/measuring_window.h"
 #include "lab/plot_frame.h"
 #include "lab/readout_table.h"
+#include "lab/remote_server.h"
+#include "lab/scpi_commands.h"
 #include "platform/base/json.h"
 
 namespace lab {
@@ -57,6 +59,7 @@ Lab::Lab(ProgramLink link, LabOptions options)
       ur_(kBlockFrames),
       il_(kBlockFrames),
       sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}),
+<<<<<<< HEAD
       views_(kBlockFrames) {
   AddListener([this](const Block& b) { views_.Take(b); });
 }
@@ -64,8 +67,12 @@ Lab::Lab(ProgramLink link, LabOptions options)
 void Lab::AddListener(std::function<void(const Block&)> listener) {
   listeners_.push_back(std::move(listener));
 }
+=======
+      remote_address_(kDefaultRemoteAddress) {}
+>>>>>>> i29
 
 Lab::~Lab() {
+  remote_.reset();
   if (link_.set_capture_tap) link_.set_capture_tap(nullptr);
 }
 
@@ -77,6 +84,7 @@ std::string Lab::Start() {
   if (options_.cal_il) calibration_.il_full_scale_v = *options_.cal_il;
   if (options_.shunt) calibration_.shunt_ohm = *options_.shunt;
   if (overridden) calibration_.source = "options";
+  if (link_.generator) startup_generator_ = link_.generator();
   link_.set_capture_tap(
       [this](const std::int16_t* stereo, std::size_t frames) { OnFrames(stereo, frames); });
   if (options_.open_window) ShowWindow();
@@ -125,6 +133,7 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
   scale.il_min_amplitude = kMinToneCounts * il_amperes;
   latest_ = analyzer_.Measure(ur_, il_, scale, ur_clipped, il_clipped);
   latest_time_s_ = static_cast<double>(first_frame) / kSampleRateHz;
+  last_block_ = stereo;
   ++blocks_;
   // The spectrum's 0 dB: full scale until calibrated, then 1 V or 1 A RMS.
   const bool nominal = c.IsNominal();
@@ -148,6 +157,7 @@ void Lab::Measure(const std::vector<std::int16_t>& stereo, std::uint64_t first_f
 
 void Lab::Refresh() {
   if (window_) window_->ShowState();
+  if (remote_) remote_->Resume();
   if (response_view_) response_view_->ShowState();
 }
 
@@ -267,6 +277,7 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
+<<<<<<< HEAD
 std::string Lab::SaveView(const std::string& path, int width, int height) {
   if (EndsWith(path, ".csv")) {
     const std::string csv = views_.Csv(views_.view);
@@ -280,11 +291,19 @@ std::string Lab::SaveView(const std::string& path, int width, int height) {
 }
 
 std::string Lab::SaveWindowPicture(const std::string& path) {
+=======
+std::string Lab::WindowPicture(QByteArray& png) {
+>>>>>>> i29
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
+  QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   if (!window_->grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
+  return {};
+}
+
+std::string Lab::SaveWindowPicture(const std::string& path) {
+  QByteArray bytes;
+  if (std::string e = WindowPicture(bytes); !e.empty()) return e;
   return WriteWholeFile(path, bytes);
 }
 
@@ -317,6 +336,7 @@ std::string Lab::Finished() const {
   return sweep_.Measured() == sweep_.Planned() ? std::string() : "response: " + sweep_.Problem();
 }
 
+<<<<<<< HEAD
 const std::vector<std::string>& Lab::Commands() {
   static const std::vector<std::string> names = {"show",
                                                  "hide",
@@ -332,6 +352,35 @@ const std::vector<std::string>& Lab::Commands() {
                                                  "cursor",
                                                  "xy-persistence"};
   return names;
+=======
+std::string Lab::Reset() {
+  if (sweep_.Running()) sweep_.Stop("*RST");
+  link_.set_generator(startup_generator_);
+  Refresh();
+  return {};
+}
+
+std::string Lab::StartRemote(const std::string& address) {
+  StopRemote();
+  remote_address_ = address;
+  auto server = std::make_unique<RemoteServer>(std::make_unique<LabCommands>(*this), [this] {
+    if (window_) window_->ShowState();
+  });
+  remote_problem_ = server->Listen(address);
+  if (!remote_problem_.empty()) {
+    Refresh();
+    return remote_problem_;
+  }
+  remote_ = std::move(server);
+  remote_address_ = remote_->Address();
+  Refresh();
+  return {};
+}
+
+void Lab::StopRemote() {
+  remote_.reset();
+  if (window_) window_->ShowState();
+>>>>>>> i29
 }
 
 bool Lab::Handles(const std::vector<std::string>& w) {
@@ -536,6 +585,13 @@ void Lab::Dump(platform::JsonWriter& w) const {
   else
     w.Null("log");
   w.List("notes", Notes());
+  if (remote_) {
+    w.BeginObject("remote").Value("address", remote_->Address());
+    w.List("clients", remote_->Clients());
+    w.EndObject();
+  } else {
+    w.Null("remote");
+  }
   DumpResponse(w);
   views_.Dump(w);
   w.EndObject();

@@ -33,6 +33,7 @@ class JsonWriter;
 namespace lab {
 
 class MeasuringWindow;
+class RemoteServer;
 class ResponseView;
 
 // Writes a file whole: empty, or a message naming it.
@@ -69,6 +70,19 @@ class Lab final : public QObject {
   void HideWindow();
   bool WindowShown() const;
   std::string SaveWindowPicture(const std::string& path);
+  // The measuring window's picture as PNG: empty, or why not.
+  std::string WindowPicture(QByteArray& png);
+  // The generator as it was at the start, no sweep (the calibration stays).
+  std::string Reset();
+
+  // The SCPI server (remote_server.h) on "HOST:PORT": empty, or why not.
+  std::string StartRemote(const std::string& address);
+  void StopRemote();
+  RemoteServer* Remote() const { return remote_.get(); }
+  // Where it listens or listened last, or would by default.
+  const std::string& RemoteAddress() const { return remote_address_; }
+  // Why it could not start the last time, or empty.
+  const std::string& RemoteProblem() const { return remote_problem_; }
 
   const Calibration& CurrentCalibration() const { return calibration_; }
   const std::optional<analysis::Readings>& Latest() const { return latest_; }
@@ -81,6 +95,12 @@ class Lab final : public QObject {
   void AddListener(std::function<void(const Block&)> listener);
   // save-view: the shown view's picture (.png; at a size if not 0) or data (.csv).
   std::string SaveView(const std::string& path, int width = 0, int height = 0);
+  const ProgramLink& Link() const { return link_; }
+  // Blocks measured so far, the latest one's samples (stereo counts, R
+  // first) and the time of its first frame.
+  std::uint64_t Blocks() const { return blocks_; }
+  const std::vector<std::int16_t>& LastBlock() const { return last_block_; }
+  double LatestTime() const { return latest_time_s_; }
 
   // The frequency response sweep (response_sweep.h) and a sweep kept for comparison.
   std::string StartSweep(const SweepSettings& settings);
@@ -116,7 +136,8 @@ class Lab final : public QObject {
   std::string card_;
   BlockCollector collector_;
   analysis::BlockAnalyzer analyzer_;
-  std::vector<std::int16_t> block_;
+  std::vector<std::int16_t> block_, last_block_;
+  GeneratorSetting startup_generator_;
   std::vector<double> ur_, il_;
   std::optional<analysis::Readings> latest_;
   double latest_time_s_ = 0;
@@ -128,6 +149,9 @@ class Lab final : public QObject {
   ViewState views_;
   std::vector<std::function<void(const Block&)>> listeners_;
   std::unique_ptr<MeasuringWindow> window_;
+  std::unique_ptr<RemoteServer> remote_;
+  std::string remote_address_;
+  std::string remote_problem_;
   ResponseView* response_view_ = nullptr;  // a tab of window_
 };
 

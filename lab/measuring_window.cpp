@@ -20,6 +20,7 @@
 #include "lab/lab.h"
 #include "lab/plot_frame.h"
 #include "lab/readout_table.h"
+#include "lab/remote_panel.h"
 #include "lab/si_format.h"
 #include "lab/spectrum_view.h"
 #include "lab/waveform_view.h"
@@ -108,6 +109,8 @@ MeasuringWindow::MeasuringWindow(Lab& lab) : lab_(lab) {
   g->addWidget(peak_);
   g->addWidget(set);
   top->addWidget(generator);
+  remote_ = new RemotePanel(lab_);
+  top->addWidget(remote_);
   const GeneratorSetting now = lab_.Generator();
   frequency_->setValue(now.frequency_hz);
   peak_->setValue(now.amplitude / 32767.0 * kNominalFullScaleV);
@@ -175,6 +178,7 @@ void MeasuringWindow::ShowState() {
   log_->setText(lab_.Log().IsOpen() ? QStringLiteral("Ukončit záznam")
                                     : QStringLiteral("Zaznamenávat…"));
   if (calibration_) calibration_->ShowState();
+  remote_->ShowState();
 }
 
 void MeasuringWindow::ApplyGenerator() {

@@ -17,6 +17,7 @@ namespace lab {
 
 class Lab;
 class CalibrationDialog;
+class RemotePanel;
 
 class MeasuringWindow final : public QWidget {
  public:
@@ -45,6 +46,7 @@ class MeasuringWindow final : public QWidget {
   QSpinBox* frequency_;
   QDoubleSpinBox* peak_;
   QPushButton* log_;
+  RemotePanel* remote_;
   CalibrationDialog* calibration_ = nullptr;
 };
 

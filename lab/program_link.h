@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the measuring instrument needs of the running program, and no more:
-// every frame the card records, the generator, the card's name and its
-// capture volume. The program's entry fills it in; nothing of the form or
-// the platform is seen from here.
+// every frame the card records, the generator, the card's name, its capture
+// volume, and for remote clients the main window's picture and the dump. The program's entry fills
+// it in; nothing of the form or the platform is seen from here.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,6 +26,11 @@ struct ProgramLink {
   std::function<std::string()> card_name;
   // The capture (recording) volume, 0 to 65535, where the card has one.
   std::function<std::optional<int>()> capture_volume;
+  // The main window as the user sees it, menu bar included, as PNG; empty
+  // when there is none.
+  std::function<std::string()> form_picture;
+  // The program's whole dump (JSON), as the script command writes it.
+  std::function<std::string()> dump;
   // The index, among the frames the capture tap has given, at which the
   // generator's next sample (the first a change made now alters) will be
   // recorded; empty when the card cannot tell.

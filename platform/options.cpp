@@ -21,6 +21,22 @@ std::string PositiveNumber(const char* option, const std::string& v, double max,
   out = x;
   return {};
 }
+
+// ADDRESS:PORT, or a port alone on the loopback; the address itself is
+// read when the server starts.
+bool RemoteAddress(const std::string& v, std::optional<std::string>& out, std::string& error) {
+  const std::size_t colon = v.rfind(':');
+  const std::string port = colon == std::string::npos ? v : v.substr(colon + 1);
+  int n = -1;
+  auto r = std::from_chars(port.data(), port.data() + port.size(), n);
+  if (r.ec != std::errc() || r.ptr != port.data() + port.size() || n < 0 || n > 65535 ||
+      colon == 0) {
+    error = "--remote wants ADDRESS:PORT (a port from 0 to 65535), not '" + v + "'";
+    return false;
+  }
+  out = colon == std::string::npos ? "127.0.0.1:" + port : v;
+  return true;
+}
 }  // namespace
 
 #ifndef OSCILOSKOP_VERSION
@@ -32,8 +48,8 @@ std::string UsageText() {
                   [--circuit=SPEC] [--output-wav=FILE] [--record-input=FILE] [--headless]
                   [--script=FILE] [--idle-quantum-ms=N] [--busy-idle]
                   [--mixer=none|fail-caps|fail-open] [--measurements] [--settings=FILE|none]
-                  [--cal-ur=VOLTS] [--cal-il=VOLTS] [--shunt=OHMS] [--list-cards] [--help]
-                  [--version]
+                  [--cal-ur=VOLTS] [--cal-il=VOLTS] [--shunt=OHMS] [--remote[=ADDRESS:PORT]]
+                  [--list-cards] [--help] [--version]
 SRC: silence | sine:HZ[:PEAK] | square:HZ[:PEAK] | file:FILE[:CHANNEL] | generator
 )";
 }
@@ -68,6 +84,10 @@ Options (of the platform; the instrument itself reads none):
   --cal-ur=VOLTS            full scale of the UR input (peak volts at 32767) for this run
   --cal-il=VOLTS            full scale of the IL input for this run
   --shunt=OHMS              the current-sense resistor for this run
+  --remote[=ADDRESS:PORT]   serve SCPI commands over TCP (PyVISA: TCPIP::HOST::PORT::SOCKET)
+                            on 127.0.0.1:5025, or where named (port 0: any free one);
+                            with --headless and no script: serve on the wall clock until
+                            a signal ends the run
   --list-cards              print the chosen card's PCM and mixer devices and exit
   --help                    print this help and exit
   --version                 print the version and exit
@@ -96,8 +116,8 @@ The recording is 16-bit stereo at 44100 Hz, channel R first; it stays readable i
 the run is interrupted. Replay it: --signal-r=file:FILE:0 --signal-l=file:FILE:1
 
 A headless run on the virtual card runs on a virtual clock (the same script gives
-the same result, byte for byte); on --card=alsa, and in the window, it runs on the
-wall clock. Script commands, one a line, # starts a comment:
+the same result, byte for byte); on --card=alsa, with --remote and in the window,
+it runs on the wall clock. Script commands, one a line, # starts a comment:
   wait SECONDS              run the instrument for that much (virtual) time
   select CONTROL INDEX      choose a list item as a user would (the list takes the focus)
   position CONTROL VALUE    move a slider as a user would (it takes the focus)
@@ -144,6 +164,8 @@ struct Option {
   const char* name;
   bool takes_value;
   std::string (*take)(const std::string& value, PlatformOptions& out);
+  // Without a value of its own, but one may follow '=' (--remote=ADDRESS:PORT).
+  bool optional_value = false;
 };
 
 std::string NeedsFile(const char* option, const std::string& v, std::string& into) {
@@ -226,6 +248,17 @@ const Option kOptions[] = {
      [](const std::string& v, PlatformOptions& o) { return PositiveNumber("--cal-il", v, 1000, o.cal_il); }},
     {"--shunt", true,
      [](const std::string& v, PlatformOptions& o) { return PositiveNumber("--shunt", v, 1e9, o.shunt); }},
+    {"--remote", false,
+     [](const std::string& v, PlatformOptions& o) {
+       if (v.empty()) {
+         o.remote = "127.0.0.1:5025";
+         return std::string();
+       }
+       std::string error;
+       RemoteAddress(v, o.remote, error);
+       return error;
+     },
+     true},
     {"--idle-quantum-ms", true,
      [](const std::string& v, PlatformOptions& o) {
        int n = 0;
@@ -262,10 +295,11 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
     }
     std::string value;
     if (!option->takes_value) {
-      if (eq != std::string::npos) {
+      if (eq != std::string::npos && !option->optional_value) {
         error = std::string(option->name) + " takes no value";
         return false;
       }
+      if (eq != std::string::npos) value = a.substr(eq + 1);
     } else if (eq != std::string::npos) {
       value = a.substr(eq + 1);
     } else if (i + 1 < args.size()) {
@@ -277,8 +311,8 @@ bool ParseOptions(const std::vector<std::string>& args, PlatformOptions& out, st
     }
     if (error = option->take(value, out); !error.empty()) return false;
   }
-  if (out.headless && out.script.empty()) {
-    error = "--headless needs --script=FILE";
+  if (out.headless && out.script.empty() && !out.remote) {
+    error = "--headless needs --script=FILE or --remote";
     return false;
   }
   return true;

@@ -123,8 +123,9 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
                             QString::fromStdString(font_error));
     return 1;
   }
-  // A real card keeps real time, headless or not.
-  UseVirtualClock(options.headless && options.card == "virtual");
+  // A real card keeps real time, headless or not; so does an instrument
+  // that serves remote clients.
+  UseVirtualClock(options.headless && options.card == "virtual" && !options.remote);
   if (std::string card_error = SetUpCard(options); !card_error.empty()) {
     std::fprintf(stderr, "osciloskop: %s\n", PrintableText(card_error).c_str());
     return 2;

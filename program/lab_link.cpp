@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/lab_link.h"
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 
 #include "instrument/Form1.h"
 #include "lab/lab.h"
+#include "lab/remote_server.h"
 #include "platform/base/json.h"
 #include "platform/base/platform_options.h"
 #include "platform/card/cards.h"
 #include "platform/headless/headless.h"
 #include "platform/mm/mixer.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/form_window.h"
 #include "platform/toolkit/screen_menu.h"
 
 namespace program {
@@ -75,6 +81,19 @@ lab::ProgramLink Link() {
   };
   link.card_name = [] { return platform::TheCard().Name(); };
   link.capture_volume = CaptureVolume;
+  link.form_picture = [] {
+    platform::TForm* form = platform::Application ? platform::Application->MainForm() : nullptr;
+    if (!form || form->Closed()) return std::string();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(platform::ClientPicture(*form, true)))
+      return std::string();
+    return bytes.toStdString();
+  };
+  link.dump = [] {
+    return platform::Application ? platform::DumpText(*platform::Application) : std::string();
+  };
   // The form fills and writes each output buffer at once, so its next sample
   // is the card's next written frame.
   link.generator_arrival = [] { return platform::TheCard().TapFrameOfNextOutput(); };
@@ -141,10 +160,28 @@ std::unique_ptr<lab::Lab> StartLab(const platform::PlatformOptions& options) {
   auto lab = std::make_unique<lab::Lab>(Link(), o);
   if (std::string note = lab->Start(); !note.empty())
     std::fprintf(stderr, "osciloskop: %s\n", note.c_str());
+  if (options.remote) {
+    if (std::string e = lab->StartRemote(*options.remote); !e.empty()) {
+      // A headless server that cannot serve has nothing to do.
+      if (options.headless) throw std::runtime_error("--remote: " + e);
+      std::fprintf(stderr, "osciloskop: --remote: %s\n", e.c_str());
+    } else {
+      std::fprintf(stderr, "osciloskop: SCPI server listening on %s\n",
+                   lab->Remote()->Address().c_str());
+      if (lab->Remote()->OpenToNetwork())
+        std::fprintf(stderr,
+                     "osciloskop: warning: %s is reachable from the network, and the server "
+                     "has no password: anyone there can drive the generator\n",
+                     lab->Remote()->Address().c_str());
+    }
+  }
   the_lab = lab.get();
   return lab;
 }
 
-void StopLab() { the_lab = nullptr; }
+void StopLab() {
+  if (the_lab) the_lab->StopRemote();
+  the_lab = nullptr;
+}
 
 }  // namespace program

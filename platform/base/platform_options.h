@@ -28,6 +28,8 @@ struct PlatformOptions {
   std::optional<double> cal_ur;  // full scale of the UR input, volts peak
   std::optional<double> cal_il;  // full scale of the IL input, volts peak
   std::optional<double> shunt;   // ohms
+  // --remote[=ADDRESS:PORT]: the SCPI server, "HOST:PORT".
+  std::optional<std::string> remote;
   bool help = false;     // --help: print HelpText() and exit
   bool version = false;  // --version: print VersionText() and exit
 };
