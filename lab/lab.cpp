@@ -59,17 +59,14 @@ Lab::Lab(ProgramLink link, LabOptions options)
       ur_(kBlockFrames),
       il_(kBlockFrames),
       sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}),
-<<<<<<< HEAD
-      views_(kBlockFrames) {
+      views_(kBlockFrames),
+      remote_address_(kDefaultRemoteAddress) {
   AddListener([this](const Block& b) { views_.Take(b); });
 }
 
 void Lab::AddListener(std::function<void(const Block&)> listener) {
   listeners_.push_back(std::move(listener));
 }
-=======
-      remote_address_(kDefaultRemoteAddress) {}
->>>>>>> i29
 
 Lab::~Lab() {
   remote_.reset();
@@ -277,7 +274,6 @@ void Lab::HideWindow() {
 
 bool Lab::WindowShown() const { return window_ && window_->isVisible(); }
 
-<<<<<<< HEAD
 std::string Lab::SaveView(const std::string& path, int width, int height) {
   if (EndsWith(path, ".csv")) {
     const std::string csv = views_.Csv(views_.view);
@@ -290,10 +286,7 @@ std::string Lab::SaveView(const std::string& path, int width, int height) {
   return window_->SaveView(path, width > 0 ? QSize(width, height) : QSize());
 }
 
-std::string Lab::SaveWindowPicture(const std::string& path) {
-=======
 std::string Lab::WindowPicture(QByteArray& png) {
->>>>>>> i29
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
@@ -336,7 +329,6 @@ std::string Lab::Finished() const {
   return sweep_.Measured() == sweep_.Planned() ? std::string() : "response: " + sweep_.Problem();
 }
 
-<<<<<<< HEAD
 const std::vector<std::string>& Lab::Commands() {
   static const std::vector<std::string> names = {"show",
                                                  "hide",
@@ -352,7 +344,8 @@ const std::vector<std::string>& Lab::Commands() {
                                                  "cursor",
                                                  "xy-persistence"};
   return names;
-=======
+}
+
 std::string Lab::Reset() {
   if (sweep_.Running()) sweep_.Stop("*RST");
   link_.set_generator(startup_generator_);
@@ -380,7 +373,6 @@ std::string Lab::StartRemote(const std::string& address) {
 void Lab::StopRemote() {
   remote_.reset();
   if (window_) window_->ShowState();
->>>>>>> i29
 }
 
 bool Lab::Handles(const std::vector<std::string>& w) {
