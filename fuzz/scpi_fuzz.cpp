@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes as a SCPI client sends them, cut into pieces as a socket might
 // deliver them, through a session whose commands answer every query with
 // the unit as parsed. Checked: every unit parsed from a line reads back

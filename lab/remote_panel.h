@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measuring window's part for remote control: the SCPI server switched
 // on and off, where it listens, a warning when that is not the loopback,

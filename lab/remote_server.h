@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SCPI server: a TCP port (5025 by custom) where up to eight clients
 // at once talk to the instrument, each with a session of its own, all on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The instrument's SCPI commands: each header of the command table mapped
 // to the lab's readings and actions. Queries answer from the latest

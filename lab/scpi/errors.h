@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard SCPI error numbers and texts, and a client's error queue:
 // first in, first out, at most kCapacity; when it is full the newest entry

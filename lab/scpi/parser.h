@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SCPI program messages as IEEE 488.2 writes them: units separated by ';',
 // each a header (mnemonics, case-insensitive; '?' for a query, '*' for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Response data as IEEE 488.2 writes it: numbers, strings, definite length
 // blocks; everything in 7-bit ASCII.

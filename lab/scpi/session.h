@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One client's conversation: the bytes it sends cut into lines (messages),
 // their units run in order by the instrument's commands, the answers of a

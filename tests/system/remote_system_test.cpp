@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SCPI server through real clients: the program runs headless with
 // --remote on a free port (it says which on stderr) and Python scripts talk
 // to it, PyVISA as a lab script would and raw sockets for the faults. Each

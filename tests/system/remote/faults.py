@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Faults over raw sockets, each followed by a query the same connection must
 still answer. Usage: faults.py PORT PID"""
 import socket

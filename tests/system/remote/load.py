@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """CLIENTS clients at once, QUERIES queries each, every answer checked: an
 error of the client's own (an unknown header naming the client and the
 query) read back from its queue, and a reading. Prints the rate and the

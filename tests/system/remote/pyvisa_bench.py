@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """PyVISA against the running instrument with a 1 uF capacitor on the virtual
 bench (generator -> C -> 100 ohm shunt): readings against theory and the
 dump, the waveform against the readings, pictures, errors, the frequency
