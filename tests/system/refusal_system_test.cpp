@@ -106,6 +106,11 @@ TEST(Refusal, EachRefusalNamesItsFault) {
   WriteFile(dir + "/huge.wav", Wav(4000000000u, 1, 4410));
   WriteFile(dir + "/none.wav", Wav(44100, 0, 4410));
   WriteFile(dir + "/s.txt", "wait 0.2\ndump " + dir + "/d.json\n");
+  // An MP3 cut short, and one with a second, cut copy after it: the
+  // decoder's own warnings are dropped with the one and named with the other.
+  const std::string mp3 = ReadFile(SOURCE_DIR "/fuzz/seeds/sound_file/mp3_mono_32000.mp3");
+  WriteFile(dir + "/cut.mp3", mp3.substr(0, 500));
+  WriteFile(dir + "/long.mp3", mp3 + mp3.substr(0, 1000));
   const std::string run = "--headless --script " + d + "s.txt' ";
   struct Case {
     std::string args, env, message;
@@ -117,6 +122,8 @@ TEST(Refusal, EachRefusalNamesItsFault) {
       {run + "--signal-r=file:" + d + "good.wav':-1", "", "bad channel '-1'"},
       {run + "--signal-r=file:" + d + "good.wav':x", "", "bad channel 'x'"},
       {run + "--signal-r=file:/dev/zero", "", "not a file or a pipe"},
+      {run + "--signal-r=file:" + d + "cut.mp3'", "", "cut.mp3': cannot be decoded"},
+      {run + "--signal-r=file:" + d + "long.mp3'", "", "long.mp3': decoder: Warning: Xing", 0},
       {"--headless --script=/dev/null", "", "cannot read script '/dev/null': a device"},
       {"--headless --script", "", "--script needs a value: --script=VALUE"},
       {"--busy-idle=1", "", "--busy-idle takes no value"},
@@ -134,6 +141,8 @@ TEST(Refusal, EachRefusalNamesItsFault) {
     EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
     EXPECT_EQ(r.err.find("libsndfile"), std::string::npos) << r.err;
+    for (const char* unnamed : {"\nWarning", "\n[src/"})
+      EXPECT_EQ(("\n" + r.err).find(unnamed), std::string::npos) << r.err;
   }
 }
 

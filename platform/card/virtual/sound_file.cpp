@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 
 #include "platform/base/printable.h"
 #include "platform/card/unique_fd.h"
+#include "platform/card/virtual/decoder_messages.h"
 #include "platform/card/virtual/rate_converter.h"
 
 namespace platform {
@@ -129,7 +131,11 @@ std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& na
       sf_open_virtual(&kMemoryIo, SFM_READ, &info, &memory));
   if (!file) {
     if (std::string why = WavFormatFault(bytes); !why.empty()) return fail(why);
-    return fail(std::string("libsndfile: ") + sf_strerror(nullptr));
+    const std::string said = sf_strerror(nullptr);
+    // Said of bytes already in memory, it means the decoder gave up on them.
+    if (said.find("does not exist") != std::string::npos)
+      return fail("cannot be decoded: damaged, cut short or not a sound file");
+    return fail("libsndfile: " + said);
   }
   if (info.channels != 1 && info.channels != 2)
     return fail(std::to_string(info.channels) + " channels (only mono and stereo are played)");
@@ -183,7 +189,15 @@ std::string ReadSoundFile(const std::string& path, int channel, Sound& out) {
   std::vector<std::uint8_t> bytes;
   if (std::string why = ReadAll(path, bytes); !why.empty())
     return "sound file '" + PrintableText(path) + "': " + why;
-  return ReadSound(bytes, path, channel, out);
+  DecoderMessages messages;
+  const std::string error = ReadSound(bytes, path, channel, out);
+  const std::vector<std::string> said = messages.Take();
+  // A file refused is told by its refusal; one taken, with what its decoder saw.
+  if (error.empty())
+    for (const std::string& line : said)
+      std::fprintf(stderr, "osciloskop: sound file '%s': decoder: %s\n",
+                   PrintableText(path).c_str(), PrintableText(line).c_str());
+  return error;
 }
 
 }  // namespace platform
