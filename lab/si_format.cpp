@@ -5,8 +5,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace lab {
+
+namespace {
+// "-0.000" is a zero that rounded from below: shown without its sign.
+void DropNegativeZero(char* text) {
+  if (text[0] != '-') return;
+  for (const char* c = text + 1; *c; ++c)
+    if (*c != '0' && *c != '.') return;
+  std::memmove(text, text + 1, std::strlen(text));
+}
+}  // namespace
 
 std::string FormatSi(std::optional<double> value, const std::string& unit, int significant) {
   if (!value || !std::isfinite(*value)) return "—";
@@ -29,6 +40,7 @@ std::string FormatSi(std::optional<double> value, const std::string& unit, int s
     decimals = std::max(0, significant - 1);
     std::snprintf(text, sizeof text, "%.*f", decimals, scaled);
   }
+  DropNegativeZero(text);
   return std::string(text) + " " + kPrefixes[power + 4] + unit;
 }
 
@@ -41,6 +53,7 @@ std::string FormatReadout(std::optional<double> value, const std::string& unit, 
   if (!value || !std::isfinite(*value)) return "—";
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", std::max(0, significant - 2), *value);
+  DropNegativeZero(text);
   return unit.empty() ? std::string(text) : std::string(text) + " " + unit;
 }
 
