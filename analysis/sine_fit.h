@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "analysis/spectrum.h"
+#include "analysis/fourier.h"
 
 namespace analysis {
 

@@ -15,9 +15,9 @@
 #include "analysis/block_analyzer.h"
 #include "analysis/harmonics.h"
 #include "analysis/sine_fit.h"
-#include "analysis/spectrum.h"
-#include "analysis/spectrum_average.h"
-#include "analysis/spectrum_peak.h"
+#include "analysis/fourier.h"
+#include "analysis/fourier_average.h"
+#include "analysis/fourier_peak.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <numbers>
 
 #include "platform/card/virtual/circuit_input.h"
-#include "platform/card/virtual/circuit_spec.h"
+#include "platform/card/virtual/circuit_parser.h"
 
 namespace {
 
 void SimulateOneSecond(benchmark::State& state, const char* text) {
-  platform::CircuitSpec spec;
-  if (!platform::ParseCircuitSpec(text, spec).empty()) {
+  platform::CircuitDescription description;
+  if (!platform::ParseCircuit(text, description).empty()) {
     state.SkipWithError("bad circuit");
     return;
   }
@@ -26,7 +26,7 @@ void SimulateOneSecond(benchmark::State& state, const char* text) {
     history.Put(n, static_cast<std::int16_t>(std::lround(v)), 0);
   }
   for (auto _ : state) {
-    platform::CircuitInput circuit(spec);
+    platform::CircuitInput circuit(description);
     for (std::int64_t n = 0; n < 44100; ++n) {
       benchmark::DoNotOptimize(circuit.Sample(history, n, 0));
       benchmark::DoNotOptimize(circuit.Sample(history, n, 1));

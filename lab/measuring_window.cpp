@@ -22,7 +22,7 @@
 #include "lab/readout_table.h"
 #include "lab/remote_panel.h"
 #include "lab/si_format.h"
-#include "lab/spectrum_view.h"
+#include "lab/fourier_view.h"
 #include "lab/waveform_view.h"
 #include "lab/xy_view.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/spectrum.h"
-#include "analysis/spectrum_average.h"
-#include "analysis/spectrum_peak.h"
+#include "analysis/fourier.h"
+#include "analysis/fourier_average.h"
+#include "analysis/fourier_peak.h"
 #include "lab/block.h"
 
 namespace platform {

@@ -12,7 +12,7 @@
 #include "analysis/harmonics.h"
 #include "analysis/levels.h"
 #include "analysis/sine_fit.h"
-#include "analysis/spectrum.h"
+#include "analysis/fourier.h"
 #include "tests/analysis/signals.h"
 
 namespace {

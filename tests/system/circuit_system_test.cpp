@@ -36,7 +36,7 @@ void ReadChannels(const std::string& path, std::vector<double>& r, std::vector<d
 TEST(CircuitSystem, RecordedChannelsMatchTheory) {
   const double w = 2 * kPi * 100;
   const struct {
-    std::string spec;
+    std::string description;
     Complex r_over_l;  // UR / UL by theory
   } cases[] = {
       // UR / IL = Z / shunt: the current leads by 90 degrees.
@@ -49,20 +49,20 @@ TEST(CircuitSystem, RecordedChannelsMatchTheory) {
   for (const auto& c : cases) {
     const std::string dir = TempDir();
     const RunResult run = RunScript(dir, "wait 2\ndump " + dir + "/d.json\n",
-                                    "'--circuit=" + c.spec + "' --record-input=" + dir + "/in.wav");
-    ASSERT_EQ(run.status, 0) << c.spec << ": " << run.err;
-    EXPECT_EQ(jsonread::ParseFile(dir + "/d.json")["circuit"].Str(), c.spec);
+                                    "'--circuit=" + c.description + "' --record-input=" + dir + "/in.wav");
+    ASSERT_EQ(run.status, 0) << c.description << ": " << run.err;
+    EXPECT_EQ(jsonread::ParseFile(dir + "/d.json")["circuit"].Str(), c.description);
     std::vector<double> r, l;
     ReadChannels(dir + "/in.wav", r, l);
-    ASSERT_GT(r.size(), 80000u) << c.spec;
+    ASSERT_GT(r.size(), 80000u) << c.description;
     // The generator's frequency, from channel R's strongest fit near 100 Hz.
     double hz = 100, best = 0;
     for (double f = 99.8; f <= 100.2; f += 0.004)
       if (const double a = std::abs(Phasor(r, f, 22050)); a > best) best = a, hz = f;
-    EXPECT_NEAR(hz, 100, 0.05) << c.spec;
+    EXPECT_NEAR(hz, 100, 0.05) << c.description;
     const Complex ratio = Phasor(r, hz, 22050) / Phasor(l, hz, 22050);
-    EXPECT_NEAR(std::abs(ratio) / std::abs(c.r_over_l), 1, 0.003) << c.spec;
-    EXPECT_NEAR(testfit::Degrees(ratio / c.r_over_l), 0, 0.1) << c.spec;
+    EXPECT_NEAR(std::abs(ratio) / std::abs(c.r_over_l), 1, 0.003) << c.description;
+    EXPECT_NEAR(testfit::Degrees(ratio / c.r_over_l), 0, 0.1) << c.description;
   }
 }
 

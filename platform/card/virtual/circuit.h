@@ -12,7 +12,7 @@
 // exponential cannot run away.
 #include <vector>
 
-#include "platform/card/virtual/circuit_spec.h"
+#include "platform/card/virtual/circuit_parser.h"
 
 namespace platform {
 

@@ -33,8 +33,8 @@ std::size_t Slot(std::int64_t frame, std::size_t size) {
 
 }  // namespace
 
-CircuitInput::CircuitInput(CircuitSpec spec)
-    : spec_(std::move(spec)), network_(spec_.upper, spec_.lower) {
+CircuitInput::CircuitInput(CircuitDescription description)
+    : description_(std::move(description)), network_(description_.upper, description_.lower) {
   // Tap by tap, every point of a frame side by side: the sums vectorise.
   taps_.resize(static_cast<std::size_t>(kPoints * 2 * kHalf));
   for (int j = 0; j < kOversample; ++j) {
@@ -47,7 +47,7 @@ CircuitInput::CircuitInput(CircuitSpec spec)
             static_cast<float>(t[static_cast<std::size_t>(k)]);
     }
   }
-  if (spec_.noisy) noise_rms_ = std::pow(10.0, spec_.noise_dbfs / 20.0) * 32767.0;
+  if (description_.noisy) noise_rms_ = std::pow(10.0, description_.noise_dbfs / 20.0) * 32767.0;
   kept_.resize(static_cast<std::size_t>(2 * kKept));
 }
 
@@ -60,10 +60,10 @@ void CircuitInput::Restart(std::int64_t rate, std::int64_t from) {
   l_.assign(kRing, 0.0);
   delay_ = 0;
   skew_taps_.clear();
-  if (spec_.skew != 0) {
+  if (description_.skew != 0) {
     // Channel L at n - delay_ - s from l[m - kSkewHalf + 1 .. m + kSkewHalf],
     // m = floor(n - delay_ - s), all of them computed by frame n.
-    const double s = spec_.skew * static_cast<double>(rate);
+    const double s = description_.skew * static_cast<double>(rate);
     delay_ = static_cast<std::int64_t>(std::ceil(std::abs(s))) + kSkewHalf;
     const double whole = std::floor(-s);
     skew_taps_ = WindowedSincTaps(kSkewHalf, -s - whole, kBeta);
@@ -97,7 +97,7 @@ void CircuitInput::Advance(const OutputHistory& history) {
   double junction = 0;
   for (int j = 0; j < kOversample; ++j) junction = network_.Step(points[2 * j], points[2 * j + 1]);
   const double source = source_[Slot(n - kHalf, kRing)];
-  const bool dut = spec_.mode == CircuitSpec::Mode::Dut;
+  const bool dut = description_.mode == CircuitDescription::Mode::Dut;
   double r = dut ? source - junction : junction;
   double l = dut ? junction : source;
   r_[Slot(n, kRing)] = r;

@@ -2,7 +2,7 @@
 #pragma once
 // The virtual card's inputs wired to a simulated circuit (--circuit) driven
 // by the card's own output (its first channel, the generator). Channel R
-// (input 0) and L (input 1) are read across the circuit as its spec says;
+// (input 0) and L (input 1) are read across the circuit as its description says;
 // 32767 is 1.1 V on the output and on the inputs, and samples beyond full
 // scale clip.
 //
@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "platform/card/virtual/circuit.h"
-#include "platform/card/virtual/circuit_spec.h"
+#include "platform/card/virtual/circuit_parser.h"
 #include "platform/card/virtual/output_history.h"
 
 namespace platform {
@@ -37,9 +37,9 @@ class CircuitInput {
   static constexpr std::int64_t kWarmUp = std::int64_t{1} << 17;
   static constexpr std::int64_t kKept = OutputHistory::kFrames;
 
-  explicit CircuitInput(CircuitSpec spec);
+  explicit CircuitInput(CircuitDescription description);
 
-  const CircuitSpec& Spec() const { return spec_; }
+  const CircuitDescription& Description() const { return description_; }
   // Input 0 (channel R) or 1 (channel L) at output frame `frame` of
   // `history` (at its rate; 44100 while nothing has been played).
   std::int16_t Sample(const OutputHistory& history, std::int64_t frame, int input);
@@ -51,7 +51,7 @@ class CircuitInput {
   void Advance(const OutputHistory& history);  // computes frame next_
   double Noise(std::int64_t frame, int input) const;
 
-  CircuitSpec spec_;
+  CircuitDescription description_;
   CircuitNetwork network_;
   static constexpr int kPoints = 2 * kOversample;  // each substep's inner point and end
   std::vector<float> taps_;                        // [2 * kHalf][kPoints]

@@ -140,7 +140,7 @@ std::string VirtualCard::SetInputSource(char side, const std::string& source) {
   const int i = SideIndex(side);
   if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
   if (circuit_)
-    return "signal: the inputs are across the circuit '" + circuit_->Spec().text +
+    return "signal: the inputs are across the circuit '" + circuit_->Description().text +
            "' (--circuit) and take no other source";
   return sources_[i].Parse(source);
 }
@@ -150,9 +150,9 @@ std::string VirtualCard::InputSourceText(char side) const {
   return i < 0 ? std::string() : sources_[i].Text();
 }
 
-std::string VirtualCard::SetCircuit(const std::string& spec) {
-  CircuitSpec parsed;
-  if (std::string error = ParseCircuitSpec(spec, parsed); !error.empty()) return error;
+std::string VirtualCard::SetCircuit(const std::string& description) {
+  CircuitDescription parsed;
+  if (std::string error = ParseCircuit(description, parsed); !error.empty()) return error;
   circuit_ = std::make_unique<CircuitInput>(std::move(parsed));
   in_.SetCircuit(circuit_.get());
   return {};

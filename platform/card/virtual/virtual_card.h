@@ -57,7 +57,7 @@ class VirtualCard final : public Card, public WaveBackend {
   bool Recording() const override { return recorder_.IsOpen(); }
   std::string Name() const override { return "virtual"; }
   void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
-  std::string CircuitText() const override { return circuit_ ? circuit_->Spec().text : ""; }
+  std::string CircuitText() const override { return circuit_ ? circuit_->Description().text : ""; }
   std::optional<std::int64_t> TapFrameOfNextOutput() const override;
 
   VirtualVolumes& Volumes() { return volumes_; }
@@ -77,9 +77,9 @@ class VirtualCard final : public Card, public WaveBackend {
   MMRESULT Close(WaveDir dir, std::uintptr_t handle) override;
   bool Lost(WaveDir dir) const override;
 
-  // Both inputs across the circuit of `spec` (circuit_spec.h), for good:
-  // empty on success, else where the spec is wrong.
-  std::string SetCircuit(const std::string& spec);
+  // Both inputs across the circuit `text` describes (circuit_parser.h), for
+  // good: empty on success, else where its description is wrong.
+  std::string SetCircuit(const std::string& text);
   // Sources: side 'r' or 'l' (either case). Empty on success, else why not
   // (also while a circuit drives the inputs).
   std::string SetInputSource(char side, const std::string& source);

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "platform/card/virtual/circuit_input.h"
-#include "platform/card/virtual/circuit_spec.h"
+#include "platform/card/virtual/circuit_parser.h"
 #include "tests/support/sine_fit.h"
 
 namespace {
 
 using platform::CircuitInput;
-using platform::CircuitSpec;
+using platform::CircuitDescription;
 using platform::OutputHistory;
 using Complex = std::complex<double>;
 using testfit::Degrees;
@@ -32,11 +32,11 @@ struct Channels {
   std::vector<double> r, l;
 };
 
-// The generator playing `wave` (counts by frame) into the circuit of `spec`.
-Channels Drive(const std::string& spec, const std::function<double(std::int64_t)>& wave,
+// The generator playing `wave` (counts by frame) into the circuit of `description`.
+Channels Drive(const std::string& description, const std::function<double(std::int64_t)>& wave,
                double seconds) {
-  CircuitSpec parsed;
-  EXPECT_EQ(platform::ParseCircuitSpec(spec, parsed), "") << spec;
+  CircuitDescription parsed;
+  EXPECT_EQ(platform::ParseCircuit(description, parsed), "") << description;
   CircuitInput circuit(parsed);
   OutputHistory history;
   history.Restart(44100);
@@ -56,8 +56,8 @@ std::function<double(std::int64_t)> Sine(double hz, double peak) {
 }
 
 // UR / UL from 0.1 s on, at `hz`, with the generator's sine of `peak`.
-Complex Ratio(const std::string& spec, double hz, double peak = 30000, double seconds = 0.35) {
-  const Channels c = Drive(spec, Sine(hz, peak), seconds);
+Complex Ratio(const std::string& description, double hz, double peak = 30000, double seconds = 0.35) {
+  const Channels c = Drive(description, Sine(hz, peak), seconds);
   return Phasor(c.r, hz, 4410) / Phasor(c.l, hz, 4410);
 }
 
@@ -71,7 +71,7 @@ TEST(CircuitBench, ImpedancesAndTransfersMatchTheory) {
   const double upper = 1591.55 * (std::sqrt(1.0025) + 0.05);
   const double lower = 1591.55 * (std::sqrt(1.0025) - 0.05);
   const struct {
-    std::string spec;
+    std::string description;
     double hz;
     Complex theory;
   } cases[] = {
@@ -86,9 +86,9 @@ TEST(CircuitBench, ImpedancesAndTransfersMatchTheory) {
       {"top=L1,bottom=R1M", 5000, 1.0 / Complex(1, 2 * kPi * 5000 / 1e6)},
   };
   for (const auto& c : cases) {
-    const Complex ratio = Ratio(c.spec, c.hz);
-    EXPECT_NEAR(std::abs(ratio / c.theory), 1, 0.002) << c.spec << " at " << c.hz;
-    EXPECT_NEAR(Degrees(ratio / c.theory), 0, c.spec == "dut=R1k" ? 0.05 : 0.1) << c.spec;
+    const Complex ratio = Ratio(c.description, c.hz);
+    EXPECT_NEAR(std::abs(ratio / c.theory), 1, 0.002) << c.description << " at " << c.hz;
+    EXPECT_NEAR(Degrees(ratio / c.theory), 0, c.description == "dut=R1k" ? 0.05 : 0.1) << c.description;
   }
   EXPECT_NEAR(Degrees(Ratio("dut=R10+L10m+C1u", upper)), 45, 0.1);
 }
@@ -114,15 +114,15 @@ TEST(CircuitBench, StiffNetworksNeitherRingNorBlowUp) {
   for (std::size_t n = 0; n < c.r.size(); ++n) ASSERT_NEAR(c.r[n], c.l[n], 1) << n;
   // Extremes of every element: no sample beyond what the network can make
   // of the drive (resistive and capacitive parts cannot gain).
-  for (const char* spec : {"top=R1m,bottom=C1", "top=R1G,bottom=C1p", "dut=C1+R1m",
+  for (const char* description : {"top=R1m,bottom=C1", "top=R1G,bottom=C1p", "dut=C1+R1m",
                            "top=D+C1p,bottom=R1G", "top=D|C1,bottom=D+R1m", "dut=(D+D)|R1G"}) {
-    c = Drive(spec, square, 0.05);
+    c = Drive(description, square, 0.05);
     for (std::size_t n = 0; n < c.r.size(); ++n)
-      ASSERT_LE(std::max(std::abs(c.r[n]), std::abs(c.l[n])), 23000) << spec << " at " << n;
+      ASSERT_LE(std::max(std::abs(c.r[n]), std::abs(c.l[n])), 23000) << description << " at " << n;
   }
   // Inductors at their extremes, with and without diodes: they run through.
-  for (const char* spec : {"top=L1n,bottom=R1G", "top=L1k,bottom=C1p", "dut=L1k+D", "dut=L1n|C1"})
-    EXPECT_EQ(Drive(spec, square, 0.05).r.size(), 2205u) << spec;
+  for (const char* description : {"top=L1n,bottom=R1G", "top=L1k,bottom=C1p", "dut=L1k+D", "dut=L1n|C1"})
+    EXPECT_EQ(Drive(description, square, 0.05).r.size(), 2205u) << description;
 }
 
 TEST(CircuitBench, DiodeFollowsShockley) {
@@ -165,13 +165,13 @@ TEST(CircuitBench, SkewNoiseAndClipping) {
 }
 
 TEST(CircuitBench, SamplesAreAFunctionOfTheOutputAlone) {
-  CircuitSpec spec;
-  ASSERT_EQ(platform::ParseCircuitSpec("top=R1k,bottom=C100n+D,noise=-70", spec), "");
+  CircuitDescription description;
+  ASSERT_EQ(platform::ParseCircuit("top=R1k,bottom=C100n+D,noise=-70", description), "");
   OutputHistory history;
   history.Restart(44100);
   for (std::int64_t n = 0; n < 20000; ++n)
     history.Put(n, static_cast<std::int16_t>(20000 * std::sin(n * 0.05)), 0);
-  CircuitInput in_order(spec), jumping(spec);
+  CircuitInput in_order(description), jumping(description);
   // Asked ahead, then again and back, as a recording and a run ask.
   for (std::int64_t n = 0; n < 20000; n += 1000) {
     for (std::int64_t k = std::min<std::int64_t>(n + 999, 19999); k >= n; --k)
@@ -182,10 +182,10 @@ TEST(CircuitBench, SamplesAreAFunctionOfTheOutputAlone) {
       ASSERT_EQ(in_order.Sample(history, n, input), jumping.Sample(history, n, input)) << n;
 }
 
-TEST(CircuitSpecText, PartsValuesAndFaults) {
-  CircuitSpec s;
+TEST(CircuitDescriptionText, PartsValuesAndFaults) {
+  CircuitDescription s;
   ASSERT_EQ(
-      platform::ParseCircuitSpec("dut=R4.7k+C2.2u|L10m+(D|R1e3),shunt=10,skew=-20u,noise=-60", s),
+      platform::ParseCircuit("dut=R4.7k+C2.2u|L10m+(D|R1e3),shunt=10,skew=-20u,noise=-60", s),
       "");
   using Kind = platform::CircuitPart::Kind;
   ASSERT_EQ(s.upper.parts.size(), 3u);
@@ -220,8 +220,8 @@ TEST(CircuitSpecText, PartsValuesAndFaults) {
       {"dut=R1;shunt=5", "at 7: expected '+', '|' or ','"},
   };
   for (const auto& [text, error] : faults) {
-    CircuitSpec kept = s;
-    EXPECT_EQ(platform::ParseCircuitSpec(text, kept), error) << text;
+    CircuitDescription kept = s;
+    EXPECT_EQ(platform::ParseCircuit(text, kept), error) << text;
     EXPECT_EQ(kept.text, s.text) << "changed by " << text;
   }
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/spectrum_peak.h"
+#include "analysis/fourier_peak.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "analysis/harmonics.h"
-#include "analysis/spectrum.h"
+#include "analysis/fourier.h"
 
 namespace analysis {
 

@@ -19,7 +19,7 @@ struct CircuitPart {
   std::vector<CircuitPart> parts;  // of Series and Parallel
 };
 
-struct CircuitSpec {
+struct CircuitDescription {
   enum class Mode { Dut, Divider };
   Mode mode = Mode::Dut;
   // The generator's side (dut or top) and the ground side (the shunt
@@ -32,7 +32,7 @@ struct CircuitSpec {
 };
 
 // Empty on success; otherwise "at N: what" with N the 1-based position of
-// the fault in `text`, and `spec` is unchanged.
-std::string ParseCircuitSpec(const std::string& text, CircuitSpec& spec);
+// the fault in `text`, and `description` is unchanged.
+std::string ParseCircuit(const std::string& text, CircuitDescription& description);
 
 }  // namespace platform

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/spectrum_average.h"
-#include "analysis/spectrum_peak.h"
+#include "analysis/fourier_average.h"
+#include "analysis/fourier_peak.h"
 #include "signals.h"
 
 namespace {

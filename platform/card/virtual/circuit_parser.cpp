@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/card/virtual/circuit_spec.h"
+#include "platform/card/virtual/circuit_parser.h"
 
 #include <charconv>
 #include <cmath>
@@ -32,7 +32,7 @@ class Parser {
  public:
   explicit Parser(const std::string& text) : s_(text) {}
 
-  void Parse(CircuitSpec& spec);
+  void Parse(CircuitDescription& description);
 
  private:
   char Peek() const { return pos_ < s_.size() ? s_[pos_] : '\0'; }
@@ -165,12 +165,12 @@ CircuitPart Parser::Expression() {
   return part;
 }
 
-void Parser::Parse(CircuitSpec& spec) {
+void Parser::Parse(CircuitDescription& description) {
   std::optional<CircuitPart> dut, top, bottom;
   std::optional<double> shunt;
   std::size_t top_at = 0, bottom_at = 0, shunt_at = 0;
   bool seen_noise = false, seen_skew = false;
-  CircuitSpec out;
+  CircuitDescription out;
   out.text = s_;
   for (;;) {
     const std::size_t key_at = pos_;
@@ -218,7 +218,7 @@ void Parser::Parse(CircuitSpec& spec) {
   if (dut && (top || bottom))
     Fail(top ? top_at : bottom_at, "dut cannot be combined with top/bottom");
   if (dut) {
-    out.mode = CircuitSpec::Mode::Dut;
+    out.mode = CircuitDescription::Mode::Dut;
     out.upper = std::move(*dut);
     out.lower.kind = CircuitPart::Kind::Resistor;
     out.lower.value = shunt.value_or(100.0);
@@ -227,18 +227,18 @@ void Parser::Parse(CircuitSpec& spec) {
     if (!top && !bottom) Fail(end, "missing dut=EXPR or top=EXPR,bottom=EXPR");
     if (!bottom) Fail(end, "top needs bottom=EXPR");
     if (!top) Fail(end, "bottom needs top=EXPR");
-    out.mode = CircuitSpec::Mode::Divider;
+    out.mode = CircuitDescription::Mode::Divider;
     out.upper = std::move(*top);
     out.lower = std::move(*bottom);
   }
-  spec = std::move(out);
+  description = std::move(out);
 }
 
 }  // namespace
 
-std::string ParseCircuitSpec(const std::string& text, CircuitSpec& spec) {
+std::string ParseCircuit(const std::string& text, CircuitDescription& description) {
   try {
-    Parser(text).Parse(spec);
+    Parser(text).Parse(description);
   } catch (const Fault& f) {
     return "at " + std::to_string(f.at + 1) + ": " + f.what;
   }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "lab/spectrum_view.h"
+#include "lab/fourier_view.h"
 
 #include <QActionGroup>
 #include <QMenu>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/spectrum_average.h"
+#include "analysis/fourier_average.h"
 
 #include <algorithm>
 #include <cmath>
