@@ -40,15 +40,6 @@ bool EndsWith(const std::string& s, const char* suffix) {
 
 }  // namespace
 
-std::string WriteWholeFile(const std::string& path, const QByteArray& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return "cannot write '" + path + "'";
-  const bool ok = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f) ==
-                  static_cast<std::size_t>(bytes.size());
-  const bool closed = std::fclose(f) == 0;
-  return ok && closed ? std::string() : "cannot write '" + path + "'";
-}
-
 Lab::Lab(ProgramLink link, LabOptions options)
     : link_(std::move(link)),
       options_(std::move(options)),
@@ -288,16 +279,13 @@ std::string Lab::SaveView(const std::string& path, int width, int height) {
 
 std::string Lab::WindowPicture(QByteArray& png) {
   if (!WindowShown()) return "the measuring window is not open ('show measurements' first)";
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!window_->grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
-  return {};
+  return WidgetPng(*window_, png);
 }
 
 std::string Lab::SaveWindowPicture(const std::string& path) {
   QByteArray bytes;
   if (std::string e = WindowPicture(bytes); !e.empty()) return e;
-  return WriteWholeFile(path, bytes);
+  return SaveText(path, bytes.toStdString());
 }
 
 std::string Lab::StartSweep(const SweepSettings& settings) {

@@ -36,9 +36,6 @@ class MeasuringWindow;
 class RemoteServer;
 class ResponseView;
 
-// Writes a file whole: empty, or a message naming it.
-std::string WriteWholeFile(const std::string& path, const QByteArray& bytes);
-
 struct LabOptions {
   bool open_window = false;
   std::string settings;  // "" the default file, "none", or a file

@@ -254,21 +254,4 @@ void TraceImage::Polyline(std::span<const double> xs, std::span<const double> ys
 
 void TraceImage::Draw(QPainter& p) const { p.drawImage(area_.topLeft(), image_); }
 
-std::string SaveText(const std::string& path, const std::string& text) {
-  QSaveFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::WriteOnly) ||
-      f.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-      !f.commit())
-    return "cannot write '" + path + "'";
-  return {};
-}
-
-std::string SaveWidgetPng(QWidget& widget, const std::string& path) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!widget.grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
-  return SaveText(path, bytes.toStdString());
-}
-
 }  // namespace lab

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "lab/file_output.h"
+
 class QPainter;
 class QWidget;
 
@@ -81,10 +83,5 @@ class TraceImage {
   double ratio_;
   QImage image_;
 };
-
-// Saves a picture of `widget` as PNG: empty, or what went wrong.
-std::string SaveWidgetPng(QWidget& widget, const std::string& path);
-// Writes text whole: empty, or what went wrong.
-std::string SaveText(const std::string& path, const std::string& text);
 
 }  // namespace lab

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "lab/file_output.h"
 #include "lab/lab.h"
 #include "lab/si_format.h"
 
@@ -309,16 +310,12 @@ std::string ResponseCsv(const SweepResult& sweep) {
 }
 
 std::string ResponseView::SaveCsv(const std::string& path) const {
-  return WriteWholeFile(path, QByteArray::fromStdString(ResponseCsv(lab_.CurrentSweep())));
+  return SaveText(path, ResponseCsv(lab_.CurrentSweep()));
 }
 
 std::string ResponseView::SavePng(const std::string& path) {
   ShowState();
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!grab().toImage().save(&buffer, "PNG")) return "cannot make the picture";
-  return WriteWholeFile(path, bytes);
+  return SaveWidgetPng(*this, path);
 }
 
 }  // namespace lab
