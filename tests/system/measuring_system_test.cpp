@@ -192,25 +192,17 @@ TEST(Measuring, TheFormIsTheSameWithTheMeasuringWindowOpen) {
 
 TEST(Measuring, ScriptLinesOfTheInstrumentAreCheckedAndNamed) {
   const std::string dir = TempDir();
-  struct Case {
-    const char* line;
-    const char* message;
-  } const cases[] = {
-      {"generator 5", "not a frequency from 10 to 20000 Hz"},
-      {"generator 1000 2", "not a peak from 0 to 1.1 V"},
-      {"calibrate ur", "usage: calibrate"},
-      {"calibrate ur -1", "not a positive number"},
-      {"shunt 0", "not a resistance"},
-      {"show meters", "usage: show measurements"},
-      {"log-measurements x.txt", "must end in .csv"},
-      {"screenshot m.png measurements", "not open"},
-      {"calibrate skew", "týž tón"},
-  };
-  for (const Case& c : cases) {
-    const RunResult r = RunScript(dir, std::string(c.line) + "\n", "--settings=none");
-    EXPECT_EQ(r.status, 2) << c.line;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.line << ": " << r.err;
-  }
+  ExpectRefused(dir, {
+                         {"generator 5", "not a frequency from 10 to 20000 Hz"},
+                         {"generator 1000 2", "not a peak from 0 to 1.1 V"},
+                         {"calibrate ur", "usage: calibrate"},
+                         {"calibrate ur -1", "not a positive number"},
+                         {"shunt 0", "not a resistance"},
+                         {"show meters", "usage: show measurements"},
+                         {"log-measurements x.txt", "must end in .csv"},
+                         {"screenshot m.png measurements", "not open"},
+                         {"calibrate skew", "týž tón"},
+                     });
 }
 
 // Circuits on the virtual bench against their theory: the generator's tone

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the built program headless on a script and collects what it wrote.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 
@@ -57,6 +59,21 @@ inline RunResult RunScript(const std::string& dir, const std::string& script,
                            const std::string& extra = {}) {
   WriteFile(dir + "/script.txt", script);
   return RunProgram(dir, "--headless --script='" + dir + "/script.txt' " + extra);
+}
+
+// Each line run alone as a script is refused: status 2 and a message that
+// says `message`.
+struct RefusedLine {
+  const char* line;
+  const char* message;
+};
+inline void ExpectRefused(const std::string& dir, std::initializer_list<RefusedLine> cases,
+                          const std::string& args = "--settings=none") {
+  for (const RefusedLine& c : cases) {
+    const RunResult r = RunScript(dir, std::string(c.line) + "\n", args);
+    EXPECT_EQ(r.status, 2) << c.line;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.line << ": " << r.err;
+  }
 }
 
 }  // namespace systemtest

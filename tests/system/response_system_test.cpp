@@ -104,23 +104,15 @@ TEST(Response, SavedViewAndRefusedLines) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
   EXPECT_EQ(ReadFile(dir + "/r.png").substr(1, 3), "PNG");
 
-  struct Case {
-    const char* line;
-    const char* message;
-  } const cases[] = {
-      {"response 100 10 5 transfer", "START below STOP"},
-      {"response 5 100 5 transfer", "from 10 to 20000"},
-      {"response 100 1000 1 transfer", "number of points"},
-      {"response 100 1000 5 gain", "'transfer' or 'impedance'"},
-      {"response 100 1000 5 transfer 2", "peak above 0"},
-      {"save-view r.csv", "logged by log-measurements"},
-      {"save-view r.txt", "usage: save-view"},
-  };
-  for (const Case& c : cases) {
-    const RunResult bad = RunScript(dir, std::string(c.line) + "\n", "--settings=none");
-    EXPECT_EQ(bad.status, 2) << c.line;
-    EXPECT_NE(bad.err.find(c.message), std::string::npos) << c.line << ": " << bad.err;
-  }
+  ExpectRefused(dir, {
+                         {"response 100 10 5 transfer", "START below STOP"},
+                         {"response 5 100 5 transfer", "from 10 to 20000"},
+                         {"response 100 1000 1 transfer", "number of points"},
+                         {"response 100 1000 5 gain", "'transfer' or 'impedance'"},
+                         {"response 100 1000 5 transfer 2", "peak above 0"},
+                         {"save-view r.csv", "logged by log-measurements"},
+                         {"save-view r.txt", "usage: save-view"},
+                     });
 }
 
 }  // namespace

@@ -194,27 +194,19 @@ TEST(View, PicturesOfEachViewAtItsSizeASmallOneAndHiDpiHoldEverything) {
 
 TEST(View, ScriptLinesOfTheViewsAreCheckedAndNamed) {
   const std::string dir = TempDir();
-  struct Case {
-    const char* line;
-    const char* message;
-  } const cases[] = {
-      {"view scope", "usage: view xy|spectrum|waveform|readouts"},
-      {"spectrum-window kaiser", "usage: spectrum-window"},
-      {"spectrum-average 8", "usage: spectrum-average 1|4|16"},
-      {"xy-persistence maybe", "usage: xy-persistence on|off"},
-      {"cursor t3 0.1", "usage: cursor"},
-      {"cursor t1 abc", "'abc' is not a number"},
-      {"cursor t2 -1", "not a time from 0 to 1 s"},
-      {"save-view v.txt", "usage: save-view"},
-      {"save-view v.png 10x10", "not a size"},
-      {"save-view v.png", "not open"},
-      {"save-view v.csv", "logged by log-measurements"},
-  };
-  for (const Case& c : cases) {
-    const RunResult r = RunScript(dir, std::string(c.line) + "\n", "--settings=none");
-    EXPECT_EQ(r.status, 2) << c.line;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.line << ": " << r.err;
-  }
+  ExpectRefused(dir, {
+                         {"view scope", "usage: view xy|spectrum|waveform|readouts"},
+                         {"spectrum-window kaiser", "usage: spectrum-window"},
+                         {"spectrum-average 8", "usage: spectrum-average 1|4|16"},
+                         {"xy-persistence maybe", "usage: xy-persistence on|off"},
+                         {"cursor t3 0.1", "usage: cursor"},
+                         {"cursor t1 abc", "'abc' is not a number"},
+                         {"cursor t2 -1", "not a time from 0 to 1 s"},
+                         {"save-view v.txt", "usage: save-view"},
+                         {"save-view v.png 10x10", "not a size"},
+                         {"save-view v.png", "not open"},
+                         {"save-view v.csv", "logged by log-measurements"},
+                     });
   const RunResult r = RunScript(dir, "view xy\nsave-view " + dir + "/x.csv\n", "--settings=none");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("no data yet"), std::string::npos) << r.err;
