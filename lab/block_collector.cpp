@@ -48,6 +48,11 @@ bool BlockCollector::Take(std::vector<std::int16_t>& stereo, std::uint64_t& firs
   return true;
 }
 
+std::uint64_t BlockCollector::Frames() const {
+  std::lock_guard lock(mutex_);
+  return frames_;
+}
+
 std::uint64_t BlockCollector::Dropped() const {
   std::lock_guard lock(mutex_);
   return dropped_;

@@ -22,6 +22,8 @@ class BlockCollector {
   bool Take(std::vector<std::int16_t>& stereo, std::uint64_t& first_frame);
 
   std::size_t BlockFrames() const { return block_frames_; }
+  // Frames appended so far: the index the next frame will have.
+  std::uint64_t Frames() const;
   std::uint64_t Dropped() const;
 
  private:

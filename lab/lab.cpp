@@ -296,7 +296,8 @@ std::string Lab::StartSweep(const SweepSettings& settings) {
     return "charakteristika: počet bodů musí být od 2 do 500";
   if (!(settings.peak_v > 0 && settings.peak_v <= kNominalFullScaleV))
     return "charakteristika: amplituda musí být nad 0 a nejvýše 1.1 V";
-  std::string e = sweep_.Start(settings, calibration_);
+  std::string e =
+      sweep_.Start(settings, calibration_, static_cast<std::int64_t>(collector_.Frames()));
   Refresh();
   return e;
 }
@@ -496,7 +497,8 @@ void Lab::DumpResponse(platform::JsonWriter& w) const {
       .Value("quantity", transfer ? "transfer" : "impedance")
       .Value("unit", transfer ? "V/V" : "ohm")
       .Value("running", sweep_.Running())
-      .Value("planned", sweep_.Planned());
+      .Value("planned", sweep_.Planned())
+      .Value("seconds", sweep_.Seconds());
   w.BeginArray("points");
   for (const analysis::ResponsePoint& p : now.points)
     w.BeginObject()

@@ -25,7 +25,8 @@ std::int64_t MeasureFrames(int hz) {
 
 }  // namespace
 
-std::string ResponseSweep::Start(const SweepSettings& settings, const Calibration& calibration) {
+std::string ResponseSweep::Start(const SweepSettings& settings, const Calibration& calibration,
+                                 std::int64_t now_frame) {
   if (running_) return "měření frekvenční charakteristiky už běží";
   if (!link_.arrival || !link_.arrival())
     return "karta neumí říci, kdy nastavený tón dorazí na vstupy: charakteristiku nelze měřit";
@@ -37,6 +38,7 @@ std::string ResponseSweep::Start(const SweepSettings& settings, const Calibratio
   problem_.clear();
   measured_ = 0;
   next_ = 0;
+  started_ = ended_ = now_frame;
   saved_ = link_.generator();
   running_ = true;
   Begin(0);
@@ -100,6 +102,7 @@ void ResponseSweep::OnBlock(const std::vector<std::int16_t>& stereo, std::uint64
 
 void ResponseSweep::Finish(const Window& w) {
   ++measured_;
+  ended_ = w.to;
   const auto p =
       analysis::MeasureResponsePoint(w.ur, w.il, kRate, w.frequency_hz, calibration_.skew_s);
   if (p)

@@ -37,8 +37,10 @@ class ResponseSweep {
  public:
   explicit ResponseSweep(SweepLink link) : link_(std::move(link)) {}
 
-  // Empty, or why not (Czech). Settings are checked by the caller.
-  std::string Start(const SweepSettings& settings, const Calibration& calibration);
+  // Empty, or why not (Czech). Settings are checked by the caller;
+  // `now_frame` is the tap's index of the frame being recorded now.
+  std::string Start(const SweepSettings& settings, const Calibration& calibration,
+                    std::int64_t now_frame);
   // Stops short; the points measured stay.
   void Stop(const std::string& why = {});
   // A block of stereo counts (R, L) whose first frame has the tap's index first_frame.
@@ -51,6 +53,9 @@ class ResponseSweep {
   const std::vector<analysis::ResponsePoint>& Points() const { return points_; }
   // Why the last sweep stopped short or left points out; empty if it did not.
   const std::string& Problem() const { return problem_; }
+  // From the start to the end of the last point measured, in seconds of
+  // recorded frames (the wall clock on a real card).
+  double Seconds() const { return static_cast<double>(ended_ - started_) / kSampleRateHz; }
 
  private:
   struct Window {
@@ -69,6 +74,7 @@ class ResponseSweep {
   std::vector<Window> windows_;  // set, not yet measured, in order
   std::size_t next_ = 0;         // next frequency to set
   std::int64_t last_to_ = 0;     // the end of the last point's frames
+  std::int64_t started_ = 0, ended_ = 0;  // tap frames
   int measured_ = 0;
   bool running_ = false;
   std::optional<GeneratorSetting> saved_;

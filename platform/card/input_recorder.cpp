@@ -61,6 +61,11 @@ std::uint64_t InputRecorder::Frames() const {
   return writer_.FramesWritten();
 }
 
+std::uint64_t InputRecorder::TapFrames() const {
+  std::lock_guard lock(mutex_);
+  return appended_ - tap_from_.load();
+}
+
 void InputRecorder::Close() {
   std::lock_guard lock(mutex_);
   writer_.Close();

@@ -60,6 +60,8 @@ class InputRecorder {
   void SetTap(CaptureTap tap);
   // The frames appended before the tap was set (no lock: the tap may ask).
   std::uint64_t TapFrom() const { return tap_from_.load(); }
+  // The frames given to the tap since it was set.
+  std::uint64_t TapFrames() const;
 
  private:
   mutable std::mutex mutex_;

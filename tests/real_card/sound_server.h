@@ -221,6 +221,15 @@ class SoundServer {
     if (kind_ == Kind::PipeWire) return Background("pw-play --target inB '" + wav + "' 2>/dev/null");
     return Background("paplay --device=inB '" + wav + "' 2>/dev/null");
   }
+  // PipeWire: the card's output linked to its input, or the links taken
+  // away again; false if pw-link could not.
+  bool LoopOutputToInput(bool on) {
+    bool ok = true;
+    for (const char* ch : {"FL", "FR"})
+      ok = Shell(std::string("pw-link ") + (on ? "" : "-d ") + "outA:monitor_" + ch +
+                 " inB:playback_" + ch + " >/dev/null 2>&1") == 0 && ok;
+    return ok;
+  }
   // Records the card's output: 16-bit mono at 44100 Hz.
   Background RecordOutput(const std::string& raw) {
     return Background("parec --device=outA.monitor --format=s16le --channels=1 --rate=44100 "

@@ -61,6 +61,9 @@ TEST(Response, RcLowPassAndSeriesResonanceAgainstTheoryWithAndWithoutNoise) {
     EXPECT_LT(deg, 0.3 * k) << noise;
     EXPECT_NEAR(rc["corner_high"].Number(), fc, fc * 0.005 * k) << noise;
     EXPECT_FALSE(rc.Has("resonance"));
+    // The sweep's own time, from the frames it recorded, within the run's.
+    EXPECT_GT(rc["seconds"].Number(), 0.5 * seconds);
+    EXPECT_LE(rc["seconds"].Number(), seconds);
     std::printf("RC, 31 points%s: worst %.4f dB, %.3f deg, %.2f s of the clock per point\n",
                 noise.c_str(), db, deg, seconds / 31);
 

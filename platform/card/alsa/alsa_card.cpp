@@ -114,6 +114,15 @@ void AlsaCard::DumpCard(JsonWriter& w) {
   }
 }
 
+// The PCMs' delays tell where a frame is at the converters. The way from
+// the output to the inputs adds the converters' and a sound server's
+// resampling filters: 1.8 ms through PipeWire's two at 48 kHz, a few
+// milliseconds at most elsewhere.
+std::optional<std::int64_t> AlsaCard::TapFrameOfNextOutput() const {
+  constexpr std::int64_t kPathFrames = InputRecorder::kRate / 200;  // 5 ms
+  return wave_ ? wave_->TapFrameOfNextOutput(kPathFrames) : std::nullopt;
+}
+
 std::string AlsaCard::SetSignal(char, const std::string&) {
   // A script drives a real card's inputs no more than a user could.
   return "signal: the inputs of --card=alsa:" + device_ +

@@ -38,6 +38,7 @@ class AlsaCard final : public Card {
   bool Recording() const override { return recorder_.IsOpen(); }
   std::string Name() const override { return "alsa:" + device_; }
   void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
+  std::optional<std::int64_t> TapFrameOfNextOutput() const override;
 
  private:
   std::string device_;

@@ -88,6 +88,19 @@ PcmGeometry AlsaPcmDevice::Geometry() const {
   return geometry_;
 }
 
+std::optional<AlsaPcmDevice::ConverterTime> AlsaPcmDevice::Timing() const {
+  std::lock_guard lock(mutex_);
+  if (!up_ || !timed_ || paused_) return std::nullopt;
+  if (dir_ == WaveDir::In) return ConverterTime{timed_at_, timed_frames_};
+  // What waits behind the PCM's ring: the staged rest and the queue.
+  std::int64_t pending = static_cast<std::int64_t>(staged_ - staged_at_);
+  for (const WAVEHDR* h : queue_) pending += static_cast<std::int64_t>(h->dwBufferLength / block_);
+  pending -= static_cast<std::int64_t>(head_frames_);
+  const auto ahead = std::chrono::duration_cast<SteadyClock::duration>(
+      std::chrono::duration<double>(static_cast<double>(timed_frames_ + pending) / rate_));
+  return ConverterTime{timed_at_ + ahead, 0};
+}
+
 // ---- The GUI thread's side ----------------------------------------------
 
 void AlsaPcmDevice::Attach(std::uintptr_t handle, HWND callback) {
@@ -292,6 +305,7 @@ void AlsaPcmDevice::TryOpen(Lock& lock) {
   fds_.resize(static_cast<std::size_t>(std::max(got, 0)) + 1);
   io_.assign(geometry_.ring * block_, 0);
   staged_ = staged_at_ = 0;
+  timed_ = false;
   settle_left_ = dir_ == WaveDir::In ? rate_ / 4 : 0;
   pace_origin_ = last_progress_ = now;
   pace_frames_ = 0;
@@ -311,6 +325,7 @@ void AlsaPcmDevice::TryOpen(Lock& lock) {
 void AlsaPcmDevice::ApplyRequests(Lock& lock) {
   if (drop_requested_) {
     drop_requested_ = false;
+    timed_ = false;
     staged_ = staged_at_ = 0;
     lock.unlock();
     snd_pcm_drop(pcm_.get());
@@ -367,6 +382,7 @@ bool AlsaPcmDevice::Capture(Lock& lock) {
   const auto frames = static_cast<snd_pcm_uframes_t>(n);
   counters_.frames += n;
   pace_frames_ += n;
+  TimeTransfer(lock);
   if (drain_pending_) {
     // One read takes up to a whole ring: all that was there before the start.
     settle_left_ -= std::min(settle_left_, frames);
@@ -447,7 +463,25 @@ bool AlsaPcmDevice::Playback(Lock& lock) {
   staged_at_ += static_cast<snd_pcm_uframes_t>(n);
   counters_.frames += n;
   pace_frames_ += n;
+  TimeTransfer(lock);
   return true;
+}
+
+// Locked, after a transfer: the PCM's delay now, for Timing. A stream that
+// has not started yet has no place in time.
+void AlsaPcmDevice::TimeTransfer(Lock& lock) {
+  const std::int64_t tapped = dir_ == WaveDir::In && recorder_.load()
+                                  ? static_cast<std::int64_t>(recorder_.load()->TapFrames())
+                                  : 0;
+  lock.unlock();
+  snd_pcm_sframes_t delay = 0;
+  const bool running = snd_pcm_state(pcm_.get()) == SND_PCM_STATE_RUNNING &&
+                       snd_pcm_delay(pcm_.get(), &delay) == 0;
+  const auto now = SteadyClock::now();
+  lock.lock();
+  timed_ = running && (dir_ == WaveDir::Out || recorder_.load() != nullptr);
+  timed_at_ = now;
+  timed_frames_ = dir_ == WaveDir::In ? tapped + delay : delay;
 }
 
 // Locked: copies up to `frames` of the queued output to `to` (or nowhere);
@@ -501,6 +535,7 @@ void AlsaPcmDevice::HandleError(Lock& lock, int alsa_error) {
     return;
   }
   const bool xrun = alsa_error == -EPIPE;
+  timed_ = false;
   if (xrun) ++counters_.xruns;
   ++counters_.recovered;
   pace_origin_ = SteadyClock::now();
@@ -517,6 +552,7 @@ void AlsaPcmDevice::Lose(Lock& lock, const std::string& reason) {
   const auto now = SteadyClock::now();
   was_lost_ = true;
   up_ = false;
+  timed_ = false;
   down_code_ = MMSYSERR_NODRIVER;
   NoteDeviceChange();
   down_reason_ = reason;

@@ -33,6 +33,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +100,17 @@ class AlsaPcmDevice {
 
   std::string Describe() const;
   PcmGeometry Geometry() const;
+
+  // Where the stream stands in time, from the PCM's own delay taken after
+  // its last transfer; empty while the PCM is away, stopped or not yet
+  // timed. Capture: the frame, counted as the recorder hands them to its
+  // tap, that the converter was recording at `at`. Playback: `at` is when
+  // the frame after all that is queued now leaves the converter.
+  struct ConverterTime {
+    SteadyClock::time_point at;
+    std::int64_t frame = 0;
+  };
+  std::optional<ConverterTime> Timing() const;
   // Tests: the next transfer fails with this (negative) ALSA code.
   void InjectError(int alsa_error);
 
@@ -117,6 +129,7 @@ class AlsaPcmDevice {
   void ReturnAll();
   void Return(WAVEHDR* header, snd_pcm_uframes_t frames);
   bool ExpectsProgress() const;
+  void TimeTransfer(Lock& lock);
   void Wait(Lock& lock, bool progressed);
   std::string Name() const;
 
@@ -157,6 +170,11 @@ class AlsaPcmDevice {
   bool start_requested_ = false, drain_pending_ = false, recording_ = false;
   bool drop_requested_ = false, want_paused_ = false, paused_ = false;
   int inject_ = 0;
+  // After the last transfer: when, and the PCM's delay then (playback) or
+  // the tap's frame at the converter then (capture).
+  bool timed_ = false;
+  SteadyClock::time_point timed_at_{};
+  std::int64_t timed_frames_ = 0;
   // Playback while the PCM is away: frames taken since the origin.
   SteadyClock::time_point bridge_origin_{}, last_bridge_{};
   std::int64_t bridged_ = 0;

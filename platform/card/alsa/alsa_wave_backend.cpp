@@ -3,9 +3,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "platform/base/messages.h"
+#include "platform/card/input_recorder.h"
 #include "platform/mm/device_changes.h"
 
 namespace platform {
@@ -197,6 +199,20 @@ PcmGeometry AlsaWaveBackend::Geometry(WaveDir dir) const {
 void AlsaWaveBackend::SetInputRecorder(InputRecorder* recorder) {
   recorder_ = recorder;
   if (auto& d = devices_[Index(WaveDir::In)]) d->SetRecorder(recorder);
+}
+
+std::optional<std::int64_t> AlsaWaveBackend::TapFrameOfNextOutput(
+    std::int64_t path_frames) const {
+  const auto& in = devices_[Index(WaveDir::In)];
+  const auto& out = devices_[Index(WaveDir::Out)];
+  if (!in || !out || attached_[Index(WaveDir::Out)] == 0 ||
+      in->Format().nSamplesPerSec != static_cast<DWORD>(InputRecorder::kRate))
+    return std::nullopt;
+  const auto recorded = in->Timing();
+  const auto played = out->Timing();
+  if (!recorded || !played) return std::nullopt;
+  const double ahead = std::chrono::duration<double>(played->at - recorded->at).count();
+  return recorded->frame + std::llround(ahead * InputRecorder::kRate) + path_frames;
 }
 
 void AlsaWaveBackend::InjectTransferError(WaveDir dir, int alsa_error) {

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -68,6 +69,11 @@ class AlsaWaveBackend final : public WaveBackend {
   // --record-input: every frame the capture PCM reads also goes to
   // `recorder`, which must outlive the backend's device threads.
   void SetInputRecorder(InputRecorder* recorder);
+  // Where the next frame queued on the output will be recorded, counted as
+  // the recorder's tap counts, from both PCMs' delays; `path_frames` is what
+  // the way from the output to the inputs adds. Empty unless both
+  // directions run and capture at the recorder's rate.
+  std::optional<std::int64_t> TapFrameOfNextOutput(std::int64_t path_frames) const;
 
  private:
   static int Index(WaveDir dir) { return dir == WaveDir::In ? 0 : 1; }
