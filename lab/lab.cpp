@@ -49,7 +49,8 @@ Lab::Lab(ProgramLink link, LabOptions options)
       block_(2 * kBlockFrames),
       ur_(kBlockFrames),
       il_(kBlockFrames),
-      sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival}),
+      sweep_(SweepLink{link_.generator, link_.set_generator, link_.generator_arrival,
+                       link_.output_breaks}),
       views_(kBlockFrames),
       remote_address_(kDefaultRemoteAddress) {
   AddListener([this](const Block& b) { views_.Take(b); });

@@ -35,6 +35,8 @@ struct ProgramLink {
   // generator's next sample (the first a change made now alters) will be
   // recorded; empty when the card cannot tell.
   std::function<std::optional<std::int64_t>()> generator_arrival;
+  // How often the output has broken off (an underrun, a device lost).
+  std::function<std::int64_t()> output_breaks;
 };
 
 }  // namespace lab

@@ -55,7 +55,7 @@ void ResponseSweep::Begin(std::size_t index) {
   next_ = index + 1;
   const std::optional<std::int64_t> arrival = link_.arrival();
   if (!arrival) return Stop("karta přestala udávat, kdy tón dorazí na vstupy");
-  Window w{hz, *arrival + SettleFrames(hz), 0, {}, {}};
+  Window w{hz, *arrival + SettleFrames(hz), 0, Breaks(), {}, {}};
   w.to = w.from + MeasureFrames(hz);
   last_to_ = w.to;
   w.ur.reserve(static_cast<std::size_t>(w.to - w.from));
@@ -83,6 +83,11 @@ void ResponseSweep::OnBlock(const std::vector<std::int16_t>& stereo, std::uint64
       w.il.push_back(stereo[k + 1] * il_unit);
     }
     if (w.from + static_cast<std::int64_t>(w.ur.size()) < w.to) break;
+    // A break moved the tone later than the card said: the frames may hold
+    // the frequency before, or silence.
+    if (Breaks() != w.breaks)
+      return Stop("výstup karty se přerušil, bod " + std::to_string(w.frequency_hz) +
+                  " Hz nelze změřit");
     Finish(w);
     windows_.erase(windows_.begin());
   }

@@ -31,6 +31,7 @@ struct SweepLink {
   std::function<GeneratorSetting()> generator;
   std::function<void(GeneratorSetting)> set_generator;
   std::function<std::optional<std::int64_t>()> arrival;
+  std::function<std::int64_t()> breaks;  // of the output; may be empty
 };
 
 class ResponseSweep {
@@ -61,11 +62,13 @@ class ResponseSweep {
   struct Window {
     int frequency_hz;
     std::int64_t from, to;  // tap frames
+    std::int64_t breaks;    // the output's, when the frequency was set
     std::vector<double> ur, il;
   };
   void Begin(std::size_t index);
   void Finish(const Window& w);
   void Restore();
+  std::int64_t Breaks() const { return link_.breaks ? link_.breaks() : 0; }
 
   SweepLink link_;
   SweepSettings settings_;

@@ -97,6 +97,7 @@ lab::ProgramLink Link() {
   // The form fills and writes each output buffer at once, so its next sample
   // is the card's next written frame.
   link.generator_arrival = [] { return platform::TheCard().TapFrameOfNextOutput(); };
+  link.output_breaks = [] { return platform::TheCard().OutputBreaks(); };
   return link;
 }
 

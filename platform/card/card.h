@@ -62,6 +62,10 @@ class Card {
   // when the card cannot tell. A frequency response sweep measures from
   // there, not from a guess of the output queue's length.
   virtual std::optional<std::int64_t> TapFrameOfNextOutput() const { return std::nullopt; }
+  // How often the output has broken off so far (an underrun, a device lost
+  // and reopened): frames written before a break are recorded later than
+  // TapFrameOfNextOutput said.
+  virtual std::int64_t OutputBreaks() const { return 0; }
 };
 
 }  // namespace platform

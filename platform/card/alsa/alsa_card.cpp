@@ -123,6 +123,12 @@ std::optional<std::int64_t> AlsaCard::TapFrameOfNextOutput() const {
   return wave_ ? wave_->TapFrameOfNextOutput(kPathFrames) : std::nullopt;
 }
 
+std::int64_t AlsaCard::OutputBreaks() const {
+  if (!wave_) return 0;
+  const AlsaPcmCounters& n = wave_->Counters(WaveDir::Out);
+  return n.xruns.load() + n.failures.load();
+}
+
 std::string AlsaCard::SetSignal(char, const std::string&) {
   // A script drives a real card's inputs no more than a user could.
   return "signal: the inputs of --card=alsa:" + device_ +

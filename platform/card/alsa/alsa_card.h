@@ -39,6 +39,7 @@ class AlsaCard final : public Card {
   std::string Name() const override { return "alsa:" + device_; }
   void SetCaptureTap(CaptureTap tap) override { recorder_.SetTap(std::move(tap)); }
   std::optional<std::int64_t> TapFrameOfNextOutput() const override;
+  std::int64_t OutputBreaks() const override;
 
  private:
   std::string device_;
