@@ -40,12 +40,18 @@ double Axis::Value(double f) const {
 std::vector<double> Axis::Ticks() const {
   std::vector<double> t;
   if (log) {
-    for (double d = std::pow(10.0, std::ceil(std::log10(min) - 1e-9)); d <= max * (1 + 1e-9);
-         d *= 10)
-      t.push_back(d);
+    // Decades, or 1-2-5 where fewer than three decades show.
+    for (const bool all : {false, true}) {
+      t.clear();
+      for (double d = std::pow(10.0, std::floor(std::log10(min))); d <= max * (1 + 1e-9); d *= 10)
+        for (const double m : {1.0, 2.0, 5.0})
+          if ((all || m == 1) && m * d >= min * (1 - 1e-9) && m * d <= max * (1 + 1e-9))
+            t.push_back(m * d);
+      if (t.size() >= 3) break;
+    }
     return t;
   }
-  const double step = Step125((max - min) / 8);
+  const double step = this->step > 0 ? this->step : Step125((max - min) / 8);
   for (double v = std::ceil(min / step - 1e-9) * step; v <= max + step * 1e-9; v += step)
     t.push_back(std::abs(v) < step * 1e-9 ? 0 : v);
   return t;
@@ -89,20 +95,34 @@ QString AxisLabel(double v, const std::string& unit) {
   return QString::fromStdString(number + s.substr(space));
 }
 
+namespace {
+constexpr int kGap = 4;
+
+int WidestLabel(const QFontMetrics& fm, const Axis& a) {
+  int w = 0;
+  for (const double t : a.Ticks()) w = std::max(w, fm.horizontalAdvance(AxisLabel(t, a.unit)));
+  return w;
+}
+}  // namespace
+
+int PlotFrame::LeftRoom(const QWidget& widget, const Axis& left) {
+  return WidestLabel(QFontMetrics(widget.font()), left) + 2 * kGap;
+}
+
 PlotFrame::PlotFrame(const QWidget& widget, const QRect& bounds, const Axis& x, const Axis& left,
-                     const Axis* right)
-    : widget_(widget), x_(x), left_(left), right_(right ? *right : Axis{}), has_right_(right) {
+                     const Axis* right, int left_room)
+    : widget_(widget),
+      bounds_(bounds),
+      x_(x),
+      left_(left),
+      right_(right ? *right : Axis{}),
+      has_right_(right) {
   const QFontMetrics fm(widget.font());
-  const auto widest = [&fm](const Axis& a) {
-    int w = 0;
-    for (const double t : a.Ticks()) w = std::max(w, fm.horizontalAdvance(AxisLabel(t, a.unit)));
-    return w;
-  };
-  const int gap = 4;
-  const int left_room = widest(left_) + 2 * gap;
+  const int gap = kGap;
+  left_room = std::max(left_room, LeftRoom(widget, left_));
   // The last label of the horizontal axis is centred on the area's edge.
   const int edge = fm.horizontalAdvance(AxisLabel(x_.max, x_.unit)) / 2 + gap;
-  const int right_room = has_right_ ? widest(right_) + 2 * gap : edge;
+  const int right_room = has_right_ ? WidestLabel(fm, right_) + 2 * gap : edge;
   const int top = fm.height() / 2 + gap;
   const int bottom = fm.height() + 2 * gap;
   area_ = bounds.adjusted(left_room, top, -right_room, -bottom);
@@ -125,10 +145,9 @@ double PlotFrame::ValueAtY(double py) const {
 }
 
 void PlotFrame::DrawAxes(QPainter& p, QColor left_colour, QColor right_colour) const {
-  p.fillRect(widget_.rect(), Qt::white);
-  p.fillRect(area_, Qt::white);
+  p.fillRect(bounds_, Qt::white);
   const QFontMetrics fm(widget_.font());
-  const int gap = 4;
+  const int gap = kGap;
   p.setPen(QColor(kMinorGrid));
   for (const double t : x_.MinorTicks()) {
     const int px = static_cast<int>(std::lround(X(t)));

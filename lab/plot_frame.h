@@ -23,10 +23,12 @@ struct Axis {
   double min = -1, max = 1;
   bool log = false;
   std::string unit;  // "V", "A", "Hz", "s", "dB"... ("dB" takes no prefix)
+  double step = 0;   // of a linear axis's labels; 0: 1-2-5 steps, about eight
   // Where the value falls on the axis, 0 at min to 1 at max.
   double Fraction(double v) const;
   double Value(double fraction) const;
-  // The labelled divisions: 1-2-5 steps, or decades with 2..9 between.
+  // The labelled divisions: 1-2-5 steps, or decades (1-2-5 where fewer
+  // than three decades show) with 2..9 between.
   std::vector<double> Ticks() const;
   std::vector<double> MinorTicks() const;  // log axes only
 };
@@ -41,9 +43,12 @@ QString AxisLabel(double v, const std::string& unit);
 class PlotFrame {
  public:
   // Lays the plot area out in `bounds` of `widget`, leaving room for the
-  // labels of `x`, `left` and (if given) `right` in the widget's font.
+  // labels of `x`, `left` and (if given) `right` in the widget's font, and
+  // at least `left_room` pixels on the left (for panels stacked in line).
   PlotFrame(const QWidget& widget, const QRect& bounds, const Axis& x, const Axis& left,
-            const Axis* right = nullptr);
+            const Axis* right = nullptr, int left_room = 0);
+  // The room the labels of a left axis take.
+  static int LeftRoom(const QWidget& widget, const Axis& left);
 
   const QRect& Area() const { return area_; }
   double X(double v) const;  // widget coordinates
@@ -52,11 +57,13 @@ class PlotFrame {
   double ValueAtX(double px) const;
   double ValueAtY(double py) const;
 
-  // Background, graticule, frame and labels, with the axes' colours.
+  // Background of the bounds, graticule, frame and labels, with the axes'
+  // colours.
   void DrawAxes(QPainter& p, QColor left_colour, QColor right_colour = Qt::black) const;
 
  private:
   const QWidget& widget_;
+  QRect bounds_;
   Axis x_, left_, right_;
   bool has_right_;
   QRect area_;

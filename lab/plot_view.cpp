@@ -73,6 +73,7 @@ int PlotView::TextHeight(const QWidget& w, int lines) {
 void PlotView::DrawLines(QPainter& p, const QRect& bounds, const std::vector<QString>& lines,
                          const std::vector<QColor>& colours) const {
   const QFontMetrics fm(font());
+  p.fillRect(bounds, Qt::white);
   int y = bounds.top() + 2 + fm.ascent();
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const QString& line = lines[i];

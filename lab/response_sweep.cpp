@@ -39,6 +39,7 @@ std::string ResponseSweep::Start(const SweepSettings& settings, const Calibratio
   measured_ = 0;
   next_ = 0;
   started_ = ended_ = now_frame;
+  ++serial_;
   saved_ = link_.generator();
   running_ = true;
   Begin(0);

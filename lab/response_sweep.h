@@ -48,6 +48,8 @@ class ResponseSweep {
   void OnBlock(const std::vector<std::int16_t>& stereo, std::uint64_t first_frame);
 
   bool Running() const { return running_; }
+  // Counts the sweeps started.
+  int Serial() const { return serial_; }
   int Planned() const { return static_cast<int>(frequencies_.size()); }
   int Measured() const { return measured_; }
   const SweepSettings& Settings() const { return settings_; }
@@ -80,6 +82,7 @@ class ResponseSweep {
   std::int64_t started_ = 0, ended_ = 0;  // tap frames
   int measured_ = 0;
   bool running_ = false;
+  int serial_ = 0;
   std::optional<GeneratorSetting> saved_;
   std::vector<analysis::ResponsePoint> points_;
   std::string problem_;

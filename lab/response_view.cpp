@@ -22,6 +22,7 @@
 
 #include "lab/file_output.h"
 #include "lab/lab.h"
+#include "lab/plot_frame.h"
 #include "lab/si_format.h"
 
 namespace lab {
@@ -33,42 +34,6 @@ using analysis::ResponseQuantity;
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 bool IsTransfer(const SweepResult& s) { return s.quantity == ResponseQuantity::kTransfer; }
-
-// Values on the 1-2-5 series within [lo, hi] (positive); only decades when
-// they are too many.
-std::vector<double> LogTicks(double lo, double hi) {
-  std::vector<double> all, decades;
-  for (int e = static_cast<int>(std::floor(std::log10(lo))); e <= std::ceil(std::log10(hi)); ++e)
-    for (double m : {1.0, 2.0, 5.0}) {
-      const double v = m * std::pow(10.0, e);
-      if (v < lo * 0.999 || v > hi * 1.001) continue;
-      all.push_back(v);
-      if (m == 1) decades.push_back(v);
-    }
-  return all.size() > 9 && decades.size() >= 2 ? decades : all;
-}
-
-std::vector<double> LinearTicks(double lo, double hi, const std::vector<double>& steps) {
-  double step = steps.back();
-  for (double s : steps)
-    if ((hi - lo) / s <= 8) {
-      step = s;
-      break;
-    }
-  std::vector<double> out;
-  for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step) out.push_back(v);
-  return out;
-}
-
-struct Axis {
-  double lo, hi;  // value range
-  int from, to;   // pixels (from at lo)
-  bool log;
-  double Pixel(double v) const {
-    const double t = log ? std::log10(v / lo) / std::log10(hi / lo) : (v - lo) / (hi - lo);
-    return from + t * (to - from);
-  }
-};
 
 }  // namespace
 
@@ -87,15 +52,8 @@ void ResponsePlot::Show(const SweepResult& now, const SweepResult* kept) {
 
 void ResponsePlot::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QFontMetrics fm = p.fontMetrics();
-  const int left = 74, right = width() - 16, top = 10, bottom = height() - fm.height() - 10;
-  const int split = top + (bottom - top) * 55 / 100;
-  const QRect mag(left, top, right - left, split - 8 - top),
-      phase(left, split + 8, right - left, bottom - split - 8);
   std::vector<const SweepResult*> shown{&now_};
   if (has_kept_) shown.insert(shown.begin(), &kept_);
-
   const bool transfer = IsTransfer(now_);
   double fmin = 10, fmax = 20000, mlo = 1e300, mhi = -1e300, plo = -90, phi = 90;
   bool any = false;
@@ -112,83 +70,67 @@ void ResponsePlot::paintEvent(QPaintEvent*) {
     }
   if (!any || fmax <= fmin) fmin = fmin / 1.5, fmax = fmax * 1.5;
   if (!any) mlo = transfer ? 0.1 : 1, mhi = transfer ? 1 : 1000;
-  // Magnitude: dB of a transfer, ohms on a logarithmic axis of an impedance.
-  Axis fx{fmin, fmax, mag.left(), mag.right(), true};
-  Axis my{0, 0, mag.bottom(), mag.top(), !transfer};
-  if (transfer) {
-    my.lo = std::floor(analysis::Decibels(mlo) / 3 - 1) * 3;
-    my.hi = std::ceil(analysis::Decibels(mhi) / 3 + 1) * 3;
-  } else {
-    my.lo = mlo / 1.25;
-    my.hi = mhi * 1.25;
-  }
-  Axis py{std::floor(plo / 45) * 45, std::ceil(phi / 45) * 45, phase.bottom(), phase.top(), false};
+  // Magnitude: dB of a transfer, ohms on a logarithmic axis of an impedance;
+  // phase in steps of 45 degrees (90 over more than a turn).
+  const Axis fx{fmin, fmax, true, "Hz"};
+  const Axis my = transfer ? Axis{std::floor(analysis::Decibels(mlo) / 3 - 1) * 3,
+                                  std::ceil(analysis::Decibels(mhi) / 3 + 1) * 3, false, "dB"}
+                           : Axis{mlo / 1.25, mhi * 1.25, true, "Ω"};
+  const Axis py{std::floor(plo / 45) * 45, std::ceil(phi / 45) * 45, false, "°",
+                phi - plo > 360 ? 90.0 : 45.0};
   const auto mag_value = [&](double m) { return transfer ? analysis::Decibels(m) : m; };
 
-  p.setPen(QColor(225, 225, 225));
-  const std::vector<double> fticks = LogTicks(fmin, fmax);
-  for (double f : fticks) {
-    const double x = fx.Pixel(f);
-    p.drawLine(QPointF(x, mag.top()), QPointF(x, mag.bottom()));
-    p.drawLine(QPointF(x, phase.top()), QPointF(x, phase.bottom()));
-  }
-  const std::vector<double> mticks =
-      transfer ? LinearTicks(my.lo, my.hi, {1, 3, 6, 10, 20, 40}) : LogTicks(my.lo, my.hi);
-  const std::vector<double> pticks = LinearTicks(py.lo, py.hi, {15, 30, 45, 90});
-  for (double v : mticks)
-    p.drawLine(QPointF(mag.left(), my.Pixel(v)), QPointF(mag.right(), my.Pixel(v)));
-  for (double v : pticks)
-    p.drawLine(QPointF(phase.left(), py.Pixel(v)), QPointF(phase.right(), py.Pixel(v)));
-  p.setPen(Qt::black);
-  p.drawRect(mag);
-  p.drawRect(phase);
-  const auto label_y = [&](double y, const std::string& text) {
-    p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()),
-               Qt::AlignRight | Qt::AlignVCenter, Text(text));
-  };
-  for (double v : mticks)
-    label_y(my.Pixel(v), transfer ? FormatReadout(v, "", 2) + " dB" : FormatSi(v, "Ω", 2));
-  for (double v : pticks) label_y(py.Pixel(v), FormatReadout(v, "°", 2));
-  for (double f : fticks)
-    p.drawText(QRectF(fx.Pixel(f) - 40, phase.bottom() + 2, 80, fm.height()), Qt::AlignCenter,
-               Text(FormatSi(f, "Hz", 1)));
+  // Two panels, their frequency axes in line.
+  const int split = height() * 55 / 100;
+  const int left = std::max(PlotFrame::LeftRoom(*this, my), PlotFrame::LeftRoom(*this, py));
+  const PlotFrame mag(*this, QRect(0, 0, width(), split), fx, my, nullptr, left);
+  const PlotFrame phase(*this, QRect(0, split, width(), height() - split), fx, py, nullptr, left);
+  mag.DrawAxes(p, Qt::black);
+  phase.DrawAxes(p, Qt::black);
 
   // The sweeps: the kept one grey under the new one, points and a line.
+  p.setRenderHint(QPainter::Antialiasing);
   for (const SweepResult* s : shown) {
     const QColor color = s == &kept_ ? QColor(150, 150, 150) : QColor(20, 80, 200);
-    for (int panel = 0; panel < 2; ++panel) {
+    for (const bool is_phase : {false, true}) {
+      const PlotFrame& f = is_phase ? phase : mag;
       QPainterPath line;
       std::vector<QPointF> dots;
       for (const auto& pt : s->points) {
-        const QPointF at(fx.Pixel(pt.frequency_hz),
-                         panel == 0 ? my.Pixel(mag_value(pt.magnitude)) : py.Pixel(pt.phase_deg));
+        const QPointF at(f.X(pt.frequency_hz),
+                         is_phase ? f.Y(pt.phase_deg) : f.Y(mag_value(pt.magnitude)));
         if (dots.empty())
           line.moveTo(at);
         else
           line.lineTo(at);
         dots.push_back(at);
       }
+      p.setClipRect(f.Area());
       p.setPen(QPen(color, 1.5));
       p.setBrush(Qt::NoBrush);
       p.drawPath(line);
       p.setBrush(color);
       for (const QPointF& d : dots) p.drawEllipse(d, 2.5, 2.5);
+      p.setClipping(false);
     }
   }
   // Markers of the new sweep's resonance and corners.
+  const QFontMetrics fm = p.fontMetrics();
   const analysis::ResponseFeatures feat = analysis::FindFeatures(now_.points);
+  // Each label on a line of its own: a narrow resonance puts them close.
   const auto mark = [&](std::optional<double> f, const QColor& color, Qt::PenStyle style,
-                        const std::string& what) {
+                        const std::string& what, int line) {
     if (!f) return;
-    const double x = fx.Pixel(*f);
+    const double x = mag.X(*f);
     p.setPen(QPen(color, 1, style));
-    p.drawLine(QPointF(x, mag.top()), QPointF(x, mag.bottom()));
-    p.drawLine(QPointF(x, phase.top()), QPointF(x, phase.bottom()));
-    p.drawText(QPointF(x + 3, mag.top() + fm.ascent() + 2), Text(what));
+    for (const PlotFrame* panel : {&mag, &phase})
+      p.drawLine(QPointF(x, panel->Area().top()), QPointF(x, panel->Area().bottom()));
+    p.drawText(QPointF(x + 3, mag.Area().top() + 2 + fm.ascent() + line * fm.lineSpacing()),
+               Text(what));
   };
-  mark(feat.resonance_hz, QColor(200, 30, 30), Qt::SolidLine, "f0");
-  mark(feat.corner_low_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB");
-  mark(feat.corner_high_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB");
+  mark(feat.resonance_hz, QColor(200, 30, 30), Qt::SolidLine, "f0", 0);
+  mark(feat.corner_low_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB", 1);
+  mark(feat.corner_high_hz, QColor(30, 140, 30), Qt::DashLine, "-3 dB", 2);
 }
 
 ResponseView::ResponseView(Lab& lab) : lab_(lab) {
@@ -274,6 +216,16 @@ void ResponseView::Menu(const QPoint& at) {
 
 void ResponseView::ShowState() {
   const ResponseSweep& sweep = lab_.Sweep();
+  // A sweep begun from a script or a remote client shows what it runs, once.
+  if (sweep.Planned() > 0 && sweep.Serial() != shown_serial_) {
+    shown_serial_ = sweep.Serial();
+    const SweepSettings& s = sweep.Settings();
+    start_->setValue(s.start_hz);
+    stop_->setValue(s.stop_hz);
+    points_->setValue(s.points);
+    quantity_->setCurrentIndex(s.quantity == ResponseQuantity::kImpedance ? 1 : 0);
+    peak_->setValue(s.peak_v);
+  }
   run_->setText(sweep.Running() ? QStringLiteral("Zastavit") : QStringLiteral("Spustit"));
   progress_->setRange(0, std::max(1, sweep.Planned()));
   progress_->setValue(sweep.Measured());

@@ -58,6 +58,7 @@ class ResponseView final : public QWidget {
   QComboBox* quantity_;
   QDoubleSpinBox* peak_;
   QPushButton *run_, *keep_;
+  int shown_serial_ = 0;  // the sweep whose settings the boxes show
   QProgressBar* progress_;
   QLabel* readout_;
   ResponsePlot* plot_;
