@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "medians.h"
 #include "analysis/block_analyzer.h"
 #include "analysis/harmonics.h"
 #include "analysis/sine_fit.h"
@@ -97,16 +98,6 @@ void Floor(benchmark::State& state) {
   }
 }
 
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;
-};
 
 }  // namespace
 
@@ -120,24 +111,7 @@ int main(int argc, char** argv) {
                           {"Floor", &Floor}}) {
     benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond);
   }
-  // Repetitions by default, so that medians exist; the command line may override.
-  std::vector<char*> args(argv, argv + argc);
-  std::string reps = "--benchmark_repetitions=9";
-  std::string only_aggregates = "--benchmark_report_aggregates_only=true";
-  bool has_reps = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) has_reps = true;
-  if (!has_reps) {
-    args.push_back(reps.data());
-    args.push_back(only_aggregates.data());
-  }
-  int bargc = static_cast<int>(args.size());
-  benchmark::Initialize(&bargc, args.data());
-  MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto& m = reporter.medians;
+  std::map<std::string, double> m = bench::RunForMedians(argc, argv, 9);
   if (m.count("Measure") && m.count("Floor") && m["Floor"] > 0)
     std::printf("measure of both channels median %.0f us (target: < 1000 us), %.0f floors\n",
                 m["Measure"], m["Measure"] / m["Floor"]);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "medians.h"
 #include "instrument/Form1.h"
 #include "instrument/sine_samples.h"
 #include "platform/base/platform_options.h"
@@ -92,16 +93,6 @@ void GeneratorExtended(benchmark::State& state) {
 }
 
 // Keeps the medians of the repetitions for the ratio.
-class MedianReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> medians;
-};
 
 }  // namespace
 
@@ -145,24 +136,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("GeneratorFloor", GeneratorFloor)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("GeneratorExtended", GeneratorExtended)
       ->Unit(benchmark::kMicrosecond);
-  // Repetitions by default, so that medians exist; the command line may override.
-  std::vector<char*> args(argv, argv + argc);
-  std::string reps = "--benchmark_repetitions=15";
-  std::string only_aggregates = "--benchmark_report_aggregates_only=true";
-  bool has_reps = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) has_reps = true;
-  if (!has_reps) {
-    args.push_back(reps.data());
-    args.push_back(only_aggregates.data());
-  }
-  int bargc = static_cast<int>(args.size());
-  benchmark::Initialize(&bargc, args.data());
-  MedianReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
-  auto& m = reporter.medians;
+  std::map<std::string, double> m = bench::RunForMedians(argc, argv, 15);
   if (m.count("IdleStep") && m.count("Floor") && m["Floor"] > 0)
     std::printf("idle step median %.1f us, floor median %.1f us, ratio %.2f (target: <= 2)\n",
                 m["IdleStep"], m["Floor"], m["IdleStep"] / m["Floor"]);
