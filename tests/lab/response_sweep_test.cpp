@@ -2,6 +2,8 @@
 // A sweep on a card whose output plays a second behind what is written, as
 // a real card's does: every point measured while the output runs on, and a
 // sweep stopped, never fed stale frames, when the output breaks off.
+#include "lab/response_sweep.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +11,6 @@
 #include <map>
 #include <numbers>
 #include <vector>
-
-#include "lab/response_sweep.h"
 
 namespace {
 
