@@ -53,7 +53,8 @@ TEST(Refusal, ARefusedRunLeavesEveryFileAsItWas) {
   WriteFile(dir + "/mixer.txt",
             "record-input " + dir + "/keep.wav\nwait 1\nmixer speakers.wave volume 70000\n");
   WriteFile(dir + "/zero.wav", Wav(0, 1, 4410));
-  WriteFile(dir + "/zero.txt", "save-data " + dir + "/new.csv\nsignal l file:" + dir + "/zero.wav\n");
+  WriteFile(dir + "/zero.txt",
+            "save-data " + dir + "/new.csv\nsignal l file:" + dir + "/zero.wav\n");
   symlink((dir + "/c.wav").c_str(), (dir + "/link.wav").c_str());
   const std::string run = "--headless --script=";
   struct Case {

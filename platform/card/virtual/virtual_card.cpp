@@ -142,7 +142,8 @@ std::string VirtualCard::SetInputSource(char side, const std::string& source) {
 }
 
 std::string VirtualCard::InputFault(char side) const {
-  if (SideIndex(side) < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
+  if (SideIndex(side) < 0)
+    return std::string("unknown input side '") + side + "' (expected r or l)";
   if (circuit_)
     return "signal: the inputs are across the circuit '" + circuit_->Description().text +
            "' (--circuit) and take no other source";
