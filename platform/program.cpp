@@ -90,11 +90,16 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr, "osciloskop: %s\n", PrintableText(e).c_str());
     return 2;
   }
+  // Set up before the script is checked, which asks it about its lines.
+  if (std::string card_error = ChooseCard(options); !card_error.empty()) {
+    std::fprintf(stderr, "osciloskop: %s\n", PrintableText(card_error).c_str());
+    return 2;
+  }
   Script script;
   if (!options.script.empty()) {
     if (std::string e = LoadScript(options.script, script); !e.empty()) {
       std::fprintf(stderr, "%s\n", e.c_str());
-      return 2;
+      return FinishCard(2);
     }
   }
   if (options.headless) {
@@ -103,7 +108,7 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     std::fprintf(stderr,
                  "osciloskop: %s; run it on a desktop, or headless with --headless --script=FILE\n",
                  PrintableText(e).c_str());
-    return 2;
+    return FinishCard(2);
   }
   EnsureRuntimeDir();
   qInstallMessageHandler(QtMessages);
@@ -121,15 +126,12 @@ int RunProgram(int argc, char** argv, const std::function<int()>& body) {
     if (!options.headless)
       QMessageBox::critical(nullptr, QStringLiteral("osciloskop"),
                             QString::fromStdString(font_error));
-    return 1;
+    return FinishCard(1);
   }
   // A real card keeps real time, headless or not; so does an instrument
   // that serves remote clients.
   UseVirtualClock(options.headless && options.card == "virtual" && !options.remote);
-  if (std::string card_error = SetUpCard(options); !card_error.empty()) {
-    std::fprintf(stderr, "osciloskop: %s\n", PrintableText(card_error).c_str());
-    return 2;
-  }
+  InstallCard();
   // Ctrl+C, kill or a logout close the window as its user would.
   CloseSignals close_on_signals([] {
     if (!Application) return;

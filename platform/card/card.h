@@ -44,6 +44,11 @@ class Card {
   virtual std::string SetSignal(char side, const std::string& source) = 0;
   virtual std::string ChangeMixer(const std::string& line, const std::string& control,
                                   const std::string& value) = 0;
+  // What those would refuse, asked before a script's first line runs; they
+  // change nothing.
+  virtual std::string CheckSignal(char side, const std::string& source) = 0;
+  virtual std::string CheckMixer(const std::string& line, const std::string& control,
+                                 const std::string& value) = 0;
 
   // Recording the input (--record-input, the window's menu): empty, or why
   // the file cannot be written.

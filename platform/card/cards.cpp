@@ -58,15 +58,23 @@ std::string CheckCardOption(const std::string& value) {
   return "unknown card '" + value + "' (use --card=virtual or --card=alsa[:DEVICE])";
 }
 
-std::string SetUpCard(const PlatformOptions& options) {
+std::string ChooseCard(const PlatformOptions& options) {
   const CardKind* kind = KindOf(options.card);
   if (!kind) return CheckCardOption(options.card);
   kind->choose(options.card);
-  Card& card = kind->card();
   // A card that refuses its options is not the one in use.
-  if (auto e = card.SetUp(options); !e.empty()) return e;
+  if (auto e = kind->card().SetUp(options); !e.empty()) return e;
   Chosen() = kind;
-  card.Install();
+  return {};
+}
+
+void InstallCard() {
+  if (Chosen()) Chosen()->card().Install();
+}
+
+std::string SetUpCard(const PlatformOptions& options) {
+  if (auto e = ChooseCard(options); !e.empty()) return e;
+  InstallCard();
   return {};
 }
 

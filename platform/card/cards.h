@@ -12,8 +12,13 @@ namespace platform {
 // The --card value: empty if some card takes it, else a message naming it.
 std::string CheckCardOption(const std::string& value);
 
-// Chooses the card of options.card, sets it up and installs it; empty, or a
-// message naming the bad option.
+// Chooses the card of options.card and sets it up from the options, opening
+// no device and creating no file, so that a script can be checked against
+// it: empty, or a message naming the bad option.
+std::string ChooseCard(const PlatformOptions& options);
+// Puts the chosen card behind the wave, volume and mixer calls.
+void InstallCard();
+// ChooseCard, then InstallCard.
 std::string SetUpCard(const PlatformOptions& options);
 // Creates the files the options name, on the card set up: empty, or why not.
 std::string OpenCardOutputs(const PlatformOptions& options);

@@ -224,12 +224,13 @@ std::map<std::string, ScriptCommand>& Commands() {
           if (w[1] != "r" && w[1] != "l")
             return "signal: the input is 'r' or 'l', not '" + w[1] + "'";
           if (std::string file = FileOfSource(w[2]); !file.empty()) needs.reads.push_back(file);
-          return std::string();
+          return TheCard().CheckSignal(w[1][0], w[2]);
         },
         [](ScriptRun&, const Words& w) { Check(TheCard().SetSignal(w[1][0], w[2])); }}},
       {"mixer",
        {[](const Words& w, ScriptNeeds&) {
-          return Usage(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]");
+          if (auto e = Usage(w, 4, "mixer LINE CONTROL VALUE[,RIGHT]"); !e.empty()) return e;
+          return TheCard().CheckMixer(w[1], w[2], w[3]);
         },
         [](ScriptRun& run, const Words& w) {
           Check(TheCard().ChangeMixer(w[1], w[2], w[3]));
@@ -505,7 +506,7 @@ std::string LoadScript(const std::string& path, Script& out) {
     ++number;
     if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);
-    ScriptLine l{number, {}};
+    ScriptLine l{number, {}, {}};
     for (std::string s; words >> s;) l.words.push_back(s);
     if (l.words.empty()) continue;
     const auto command = Commands().find(l.words[0]);
@@ -514,6 +515,7 @@ std::string LoadScript(const std::string& path, Script& out) {
     if (std::string e = command->second.check(l.words, needs); !e.empty()) return fault(number, e);
     for (const std::string& w : needs.writes) writes.push_back({number, w});
     for (const std::string& r : needs.reads) reads.push_back({number, r});
+    l.controls = needs.controls;
     for (std::string& c : needs.controls) out.needs.controls.push_back(std::move(c));
     out.lines.push_back(std::move(l));
   }
@@ -534,9 +536,7 @@ int RunScript(TApplication& app, const Script& script, const std::function<std::
   const std::string name = PrintableText(script.path);
   if (TForm* form = app.MainForm()) {
     for (const ScriptLine& l : script.lines) {
-      ScriptNeeds needs;
-      Commands().at(l.words[0]).check(l.words, needs);
-      for (const std::string& c : needs.controls)
+      for (const std::string& c : l.controls)
         if (!form->Control(c)) {
           std::fprintf(stderr, "%s:%d: unknown control '%s'\n", name.c_str(), l.number,
                        PrintableText(c).c_str());

@@ -70,6 +70,7 @@ std::vector<std::function<void(JsonWriter&)>>& DumpSections();
 struct ScriptLine {
   int number = 0;
   std::vector<std::string> words;
+  std::vector<std::string> controls;  // named by the line, as its check noted
 };
 struct Script {
   std::string path;

@@ -2,13 +2,13 @@
 #include "platform/toolkit/screen_menu.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QShortcut>
 #include <functional>
 
+#include "platform/toolkit/save_dialog.h"
 #include "platform/toolkit/screen_export.h"
 
 namespace platform {
@@ -76,8 +76,7 @@ std::vector<std::string> ScreenMenu::OpenEntries() const {
 
 void ScreenMenu::AskFile(const QString& title, const QString& filter, const QString& name,
                          std::function<void(const std::string&)> chosen) {
-  auto* dialog = new QFileDialog(window_, title, QDir(folder_).filePath(name), filter);
-  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  auto* dialog = new SaveDialog(window_, title, QDir(folder_).filePath(name), filter);
   dialog->setDefaultSuffix(QFileInfo(name).suffix());
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(dialog, &QFileDialog::fileSelected, this, [this, chosen](const QString& file) {

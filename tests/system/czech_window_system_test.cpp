@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Czech all the way through in the window: Qt's own words in the file dialog
-// read back from its widgets, the menu bar's drop-down opened by a script's
+// and in its question before replacing a file, read back from their widgets
+// by the window's script, which runs on meanwhile; the menu bar's drop-down opened by a script's
 // click as by a user's, and Escape leaving a focus that Tab moves on.
 #include <gtest/gtest.h>
 
@@ -49,8 +50,10 @@ TEST(CzechWindow, QtsOwnDialogWordsAreCzechAndTheMenuBarWorksOnADisplay) {
   testsupport::PrivateDisplay display;
   OSCILOSKOP_NEED_DISPLAY(display);
   const std::string dir = TempDir();
+  WriteFile(dir + "/old.png", "kept");
   WriteFile(dir + "/s.txt", "wait 2\ndump " + dir + "/1.json\nwait 3\ndump " + dir +
-                                "/dialog.json\nwait 2\n" + MenuBarLines(dir) + "close\n");
+                                "/dialog.json\nwait 3\ndump " + dir + "/prompt.json\nwait 2\n" +
+                                MenuBarLines(dir) + "close\n");
   RunResult window;
   std::thread program([&] {
     window = RunProgram(dir, "--script='" + dir + "/s.txt'",
@@ -63,7 +66,11 @@ TEST(CzechWindow, QtsOwnDialogWordsAreCzechAndTheMenuBarWorksOnADisplay) {
   OnDisplay(display.Name(),
             "xdotool windowfocus --sync " + id + " && xdotool keydown ctrl key s keyup ctrl");
   const jsonread::Value dialog = AwaitDump(dir + "/dialog.json");
-  OnDisplay(display.Name(), "xdotool key Escape");
+  // A file that is there: the dialog asks before replacing it; No keeps it.
+  OnDisplay(display.Name(), "xdotool key ctrl+a type '" + dir + "/old.png' && xdotool key Return");
+  const jsonread::Value prompt = AwaitDump(dir + "/prompt.json");
+  // No, then the file dialog is closed.
+  OnDisplay(display.Name(), "xdotool key Escape && sleep 0.5 && xdotool key Escape");
   program.join();
   ASSERT_EQ(window.status, 0) << window.err;
   const std::string words = Joined(dialog["dialog"]);
@@ -72,6 +79,12 @@ TEST(CzechWindow, QtsOwnDialogWordsAreCzechAndTheMenuBarWorksOnADisplay) {
     EXPECT_NE(words.find(czech), std::string::npos) << czech << " in " << words;
   for (const char* english : {"Look in", "File name", "Save|", "Cancel|", "Files of type"})
     EXPECT_EQ(words.find(english), std::string::npos) << english << " in " << words;
+  const std::string asked = Joined(prompt["dialog"]);
+  for (const char* czech : {"Soubor old.png již existuje.\nChcete jej nahradit?|", "&Ano|", "&Ne|"})
+    EXPECT_NE(asked.find(czech), std::string::npos) << czech << " in " << asked;
+  for (const char* english : {"already exists", "&Yes", "&No|"})
+    EXPECT_EQ(asked.find(english), std::string::npos) << english << " in " << asked;
+  EXPECT_EQ(ReadFile(dir + "/old.png"), "kept");
   ExpectMenuBarAsInTheWindow(dir);
 }
 

@@ -47,6 +47,14 @@ TEST(Refusal, ARefusedRunLeavesEveryFileAsItWas) {
   // The bad line comes after lines that would write files.
   WriteFile(dir + "/late.txt", "record-input " + dir + "/keep.wav\nwait 1\nscreenshot " + dir +
                                    "/shot.png\nsave-data " + dir + "/new.csv\nwait x\n");
+  // Arguments that only the card can judge, on a later line.
+  WriteFile(dir + "/signal.txt",
+            "screenshot " + dir + "/shot.png\nwait 0.5\nsignal r sine:600:x\n");
+  WriteFile(dir + "/mixer.txt",
+            "record-input " + dir + "/keep.wav\nwait 1\nmixer speakers.wave volume 70000\n");
+  WriteFile(dir + "/zero.wav", Wav(0, 1, 4410));
+  WriteFile(dir + "/zero.txt",
+            "save-data " + dir + "/new.csv\nsignal l file:" + dir + "/zero.wav\n");
   symlink((dir + "/c.wav").c_str(), (dir + "/link.wav").c_str());
   const std::string run = "--headless --script=";
   struct Case {
@@ -56,6 +64,12 @@ TEST(Refusal, ARefusedRunLeavesEveryFileAsItWas) {
       {run + d + "nosuch' --output-wav=" + d + "keep.wav'", "cannot read script"},
       {run + d + "bad.txt' --record-input=" + d + "keep.wav'", "bad.txt:1: unknown command"},
       {run + d + "late.txt'", "late.txt:5: wait: 'x' is not a number"},
+      {run + d + "signal.txt' --record-input=" + d + "keep.wav'",
+       "signal.txt:3: bad peak 'x' in 'sine:600:x'"},
+      {run + d + "signal.txt' --card=alsa:nosuch --record-input=" + d + "keep.wav'",
+       "signal.txt:3: signal: the inputs of --card=alsa:nosuch are the sound card's own"},
+      {run + d + "mixer.txt'", "mixer.txt:3: mixer: the value 70000 is outside 0..65535"},
+      {run + d + "zero.txt'", "zero.txt:2: sound file '" + dir + "/zero.wav': frame rate 0 Hz"},
       {run + "/tmp --record-input=" + d + "keep.wav'", "cannot read script '/tmp': a folder"},
       {run + d + "s.txt' --signal-r=file:" + d + "c.wav':0 --record-input=" + d + "c.wav'",
        "--record-input: cannot write '" + dir + "/c.wav': it is the file read by --signal-r ('" +

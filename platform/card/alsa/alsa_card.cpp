@@ -129,13 +129,22 @@ std::int64_t AlsaCard::OutputBreaks() const {
   return n.xruns.load() + n.failures.load();
 }
 
-std::string AlsaCard::SetSignal(char, const std::string&) {
+std::string AlsaCard::SetSignal(char side, const std::string& source) {
+  return CheckSignal(side, source);
+}
+
+std::string AlsaCard::ChangeMixer(const std::string& line, const std::string& control,
+                                  const std::string& value) {
+  return CheckMixer(line, control, value);
+}
+
+std::string AlsaCard::CheckSignal(char, const std::string&) {
   // A script drives a real card's inputs no more than a user could.
   return "signal: the inputs of --card=alsa:" + device_ +
          " are the sound card's own; 'signal' drives only the virtual card";
 }
 
-std::string AlsaCard::ChangeMixer(const std::string&, const std::string&, const std::string&) {
+std::string AlsaCard::CheckMixer(const std::string&, const std::string&, const std::string&) {
   return "mixer: this card's mixer cannot be changed from here";
 }
 

@@ -33,6 +33,9 @@ class AlsaCard final : public Card {
   std::string SetSignal(char side, const std::string& source) override;
   std::string ChangeMixer(const std::string& line, const std::string& control,
                           const std::string& value) override;
+  std::string CheckSignal(char side, const std::string& source) override;
+  std::string CheckMixer(const std::string& line, const std::string& control,
+                         const std::string& value) override;
   std::string StartRecording(const std::string& path) override { return recorder_.Create(path); }
   void StopRecording() override { recorder_.Close(); }
   bool Recording() const override { return recorder_.IsOpen(); }

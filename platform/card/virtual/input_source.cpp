@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/card/virtual/input_source.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -24,7 +26,8 @@ bool ParseNumber(const std::string& text, double& value) {
 
 }  // namespace
 
-std::string InputSource::Parse(const std::string& source) {
+// The source's words, read without reading its file.
+std::string InputSource::Describe(const std::string& source, Description& out) {
   const std::size_t colon = source.find(':');
   const std::string kind = source.substr(0, colon);
   const std::string rest = colon == std::string::npos ? "" : source.substr(colon + 1);
@@ -32,9 +35,7 @@ std::string InputSource::Parse(const std::string& source) {
 
   if (kind == "silence" || kind == "generator") {
     if (colon != std::string::npos) return "signal source " + quoted() + " takes no parameters";
-    kind_ = kind == "silence" ? Kind::Silence : Kind::Generator;
-    file_.reset();
-    text_ = source;
+    out.kind = kind == "silence" ? Kind::Silence : Kind::Generator;
     return {};
   }
 
@@ -43,45 +44,64 @@ std::string InputSource::Parse(const std::string& source) {
       return "signal source " + quoted() + " needs a frequency: " + kind + ":HZ[:PEAK]";
     const std::size_t second = rest.find(':');
     const std::string hz_text = rest.substr(0, second);
-    double hz = 0, peak = kDefaultPeak;
-    if (!ParseNumber(hz_text, hz) || hz <= 0 || hz > 1e6)
+    out.peak = kDefaultPeak;
+    if (!ParseNumber(hz_text, out.hz) || out.hz <= 0 || out.hz > 1e6)
       return "bad frequency '" + hz_text + "' in " + quoted() +
              " (expected hertz above 0, at most 1000000)";
     if (second != std::string::npos) {
       const std::string peak_text = rest.substr(second + 1);
       if (peak_text.find(':') != std::string::npos) return "too many fields in " + quoted();
-      if (!ParseNumber(peak_text, peak) || peak < 0 || peak > 32767)
+      if (!ParseNumber(peak_text, out.peak) || out.peak < 0 || out.peak > 32767)
         return "bad peak '" + peak_text + "' in " + quoted() + " (expected 0 to 32767)";
     }
-    kind_ = kind == "sine" ? Kind::Sine : Kind::Square;
-    hz_ = hz;
-    peak_ = peak;
-    file_.reset();
-    text_ = source;
+    out.kind = kind == "sine" ? Kind::Sine : Kind::Square;
     return {};
   }
 
   if (kind == "file" || kind == "wav") {
     std::string ch;
-    const std::string file = FileOfSource(source, &ch);
-    int channel = 0;
-    if (!ch.empty() || (file.size() < rest.size())) {
+    out.file = FileOfSource(source, &ch);
+    out.channel = 0;
+    if (!ch.empty() || (out.file.size() < rest.size())) {
       if (ch != "0" && ch != "1")
         return "bad channel '" + ch + "' in " + quoted() + " (expected 0 or 1)";
-      channel = ch[0] - '0';
+      out.channel = ch[0] - '0';
     }
-    if (file.empty())
+    if (out.file.empty())
       return "signal source " + quoted() + " needs a file name: " + kind + ":FILE[:CHANNEL]";
-    Sound sound;
-    std::string error = ReadSoundFile(file, channel, sound);
-    if (!error.empty()) return error;
-    kind_ = Kind::File;
-    file_ = std::make_shared<const std::vector<std::int16_t>>(std::move(sound.samples));
-    text_ = source;
+    out.kind = Kind::File;
     return {};
   }
 
   return "unknown signal source " + quoted() + " (" + kUsage + ")";
+}
+
+std::string InputSource::Check(const std::string& source) {
+  Description d;
+  if (std::string error = Describe(source, d); !error.empty()) return error;
+  // A pipe is read once, by the source itself; a file that is not there is
+  // named by the caller's check of the path.
+  struct stat st {};
+  if (d.kind != Kind::File || ::stat(d.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  Sound sound;
+  return ReadSoundFile(d.file, d.channel, sound, SoundWarnings::Dropped);
+}
+
+std::string InputSource::Parse(const std::string& source) {
+  Description d;
+  if (std::string error = Describe(source, d); !error.empty()) return error;
+  std::shared_ptr<const std::vector<std::int16_t>> file;
+  if (d.kind == Kind::File) {
+    Sound sound;
+    if (std::string error = ReadSoundFile(d.file, d.channel, sound); !error.empty()) return error;
+    file = std::make_shared<const std::vector<std::int16_t>>(std::move(sound.samples));
+  }
+  kind_ = d.kind;
+  hz_ = d.hz;
+  peak_ = d.peak;
+  file_ = std::move(file);
+  text_ = source;
+  return {};
 }
 
 std::int16_t InputSource::SampleAt(std::int64_t frame, std::int64_t rate) const {

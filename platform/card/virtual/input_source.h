@@ -23,6 +23,9 @@ class InputSource {
   // Empty on success; otherwise a message naming what is wrong, and the
   // source is unchanged.
   std::string Parse(const std::string& source);
+  // The same refusals as Parse, changing nothing: a regular file is decoded
+  // (its decoder's warnings dropped), a pipe is left for Parse to read.
+  static std::string Check(const std::string& source);
 
   Kind kind() const { return kind_; }
   const std::string& Text() const { return text_; }
@@ -31,6 +34,14 @@ class InputSource {
   std::int16_t SampleAt(std::int64_t frame, std::int64_t rate) const;
 
  private:
+  struct Description {
+    Kind kind = Kind::Silence;
+    double hz = 0, peak = 0;
+    std::string file;
+    int channel = 0;
+  };
+  static std::string Describe(const std::string& source, Description& out);
+
   Kind kind_ = Kind::Silence;
   std::string text_ = "silence";
   double hz_ = 0;

@@ -185,7 +185,8 @@ std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& na
   return {};
 }
 
-std::string ReadSoundFile(const std::string& path, int channel, Sound& out) {
+std::string ReadSoundFile(const std::string& path, int channel, Sound& out,
+                          SoundWarnings warnings) {
   std::vector<std::uint8_t> bytes;
   if (std::string why = ReadAll(path, bytes); !why.empty())
     return "sound file '" + PrintableText(path) + "': " + why;
@@ -193,7 +194,7 @@ std::string ReadSoundFile(const std::string& path, int channel, Sound& out) {
   const std::string error = ReadSound(bytes, path, channel, out);
   const std::vector<std::string> said = messages.Take();
   // A file refused is told by its refusal; one taken, with what its decoder saw.
-  if (error.empty())
+  if (error.empty() && warnings == SoundWarnings::Told)
     for (const std::string& line : said)
       std::fprintf(stderr, "osciloskop: sound file '%s': decoder: %s\n",
                    PrintableText(path).c_str(), PrintableText(line).c_str());

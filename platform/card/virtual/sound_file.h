@@ -33,8 +33,13 @@ struct Sound {
   std::vector<std::int16_t> samples;  // the chosen channel, at kSoundRate
 };
 
+// What the decoder says of a file it takes: told on stderr with the file's
+// name, or dropped where the file is only checked and read again later.
+enum class SoundWarnings { Told, Dropped };
+
 // Channel 0 (the first) or 1 of the file at `path`. Empty on success.
-std::string ReadSoundFile(const std::string& path, int channel, Sound& out);
+std::string ReadSoundFile(const std::string& path, int channel, Sound& out,
+                          SoundWarnings warnings = SoundWarnings::Told);
 // The same for a file's bytes already in memory; `name` is used in messages.
 std::string ReadSound(std::span<const std::uint8_t> bytes, const std::string& name, int channel,
                       Sound& out);

@@ -137,12 +137,17 @@ MMRESULT VirtualCard::Close(WaveDir dir, std::uintptr_t handle) {
 bool VirtualCard::Lost(WaveDir dir) const { return FaultsOf(dir).vanished; }
 
 std::string VirtualCard::SetInputSource(char side, const std::string& source) {
-  const int i = SideIndex(side);
-  if (i < 0) return std::string("unknown input side '") + side + "' (expected r or l)";
+  if (std::string e = InputFault(side); !e.empty()) return e;
+  return sources_[SideIndex(side)].Parse(source);
+}
+
+std::string VirtualCard::InputFault(char side) const {
+  if (SideIndex(side) < 0)
+    return std::string("unknown input side '") + side + "' (expected r or l)";
   if (circuit_)
     return "signal: the inputs are across the circuit '" + circuit_->Description().text +
            "' (--circuit) and take no other source";
-  return sources_[i].Parse(source);
+  return {};
 }
 
 std::string VirtualCard::InputSourceText(char side) const {
@@ -263,6 +268,17 @@ std::string VirtualCard::SetSignal(char side, const std::string& source) {
 std::string VirtualCard::ChangeMixer(const std::string& line, const std::string& control,
                                      const std::string& value) {
   const std::string e = mixer_.SetControlText(line, control, value);
+  return e.empty() ? e : "mixer: " + e;
+}
+
+std::string VirtualCard::CheckSignal(char side, const std::string& source) {
+  if (std::string e = InputFault(side); !e.empty()) return e;
+  return InputSource::Check(source);
+}
+
+std::string VirtualCard::CheckMixer(const std::string& line, const std::string& control,
+                                    const std::string& value) {
+  const std::string e = mixer_.CheckControlText(line, control, value);
   return e.empty() ? e : "mixer: " + e;
 }
 

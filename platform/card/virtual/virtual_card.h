@@ -52,6 +52,9 @@ class VirtualCard final : public Card, public WaveBackend {
   std::string SetSignal(char side, const std::string& source) override;
   std::string ChangeMixer(const std::string& line, const std::string& control,
                           const std::string& value) override;
+  std::string CheckSignal(char side, const std::string& source) override;
+  std::string CheckMixer(const std::string& line, const std::string& control,
+                         const std::string& value) override;
   std::string StartRecording(const std::string& path) override { return RecordInput(path); }
   void StopRecording() override;
   bool Recording() const override { return recorder_.IsOpen(); }
@@ -114,6 +117,8 @@ class VirtualCard final : public Card, public WaveBackend {
   std::string Describe() const;
 
  private:
+  // Why side `side` takes no source now: empty, or the message.
+  std::string InputFault(char side) const;
   struct Countdown {
     int nth = 0;  // 0: not armed
     MMRESULT code = MMSYSERR_NOERROR;

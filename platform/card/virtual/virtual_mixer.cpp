@@ -128,6 +128,17 @@ bool ParseLong(const std::string& s, LONG& out) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size() && !s.empty();
 }
 
+// VALUE or LEFT,RIGHT: empty, or why not.
+std::string ParseValueText(const std::string& value, LONG& left, std::optional<LONG>& right) {
+  const std::size_t comma = value.find(',');
+  LONG r = 0;
+  if (!ParseLong(value.substr(0, comma), left) ||
+      (comma != std::string::npos && !ParseLong(value.substr(comma + 1), r)))
+    return "'" + value + "' is not VALUE or LEFT,RIGHT in whole numbers";
+  if (comma != std::string::npos) right = r;
+  return {};
+}
+
 }  // namespace
 
 VirtualMixer::VirtualMixer(VirtualVolumes& volumes) : volumes_(volumes) {
@@ -184,20 +195,34 @@ DWORD VirtualMixer::ControlId(const std::string& line, const std::string& contro
   return c ? c->id : 0;
 }
 
+MixerControlNode* VirtualMixer::Settable(const std::string& line, const std::string& control,
+                                         LONG left, std::optional<LONG> right, std::string& error) {
+  if (mode_ == VirtualMixerMode::None) {
+    error = "the virtual card has no mixer (--mixer=none)";
+    return nullptr;
+  }
+  MixerLineNode* owner = nullptr;
+  MixerControlNode* c = ControlNamed(line, control, &owner, error);
+  if (c == nullptr) return nullptr;
+  if (right && c->channels < 2) {
+    error = "the mixer control " + line + " " + control + " has one value, not two";
+    return nullptr;
+  }
+  for (LONG v : {left, right.value_or(left)})
+    if (v < c->minimum || v > c->maximum) {
+      error = "the value " + std::to_string(v) + " is outside " + std::to_string(c->minimum) +
+              ".." + std::to_string(c->maximum) + " of " + line + " " + control;
+      return nullptr;
+    }
+  return c;
+}
+
 std::string VirtualMixer::SetControl(const std::string& line, const std::string& control, LONG left,
                                      std::optional<LONG> right) {
-  if (mode_ == VirtualMixerMode::None) return "the virtual card has no mixer (--mixer=none)";
-  MixerLineNode* owner = nullptr;
   std::string error;
-  MixerControlNode* c = ControlNamed(line, control, &owner, error);
+  MixerControlNode* c = Settable(line, control, left, right, error);
   if (c == nullptr) return error;
-  if (right && c->channels < 2)
-    return "the mixer control " + line + " " + control + " has one value, not two";
   const LONG r = right.value_or(left);
-  for (LONG v : {left, r})
-    if (v < c->minimum || v > c->maximum)
-      return "the value " + std::to_string(v) + " is outside " + std::to_string(c->minimum) + ".." +
-             std::to_string(c->maximum) + " of " + line + " " + control;
   if (c->Multiple()) {
     // A multiplexer selects exactly one item: the value is its index.
     for (DWORD i = 0; i < c->items; ++i) c->values[i] = i == static_cast<DWORD>(left) ? 1 : 0;
@@ -215,13 +240,19 @@ std::string VirtualMixer::SetControl(const std::string& line, const std::string&
 
 std::string VirtualMixer::SetControlText(const std::string& line, const std::string& control,
                                          const std::string& value) {
-  const std::size_t comma = value.find(',');
-  LONG left = 0, right = 0;
-  if (!ParseLong(value.substr(0, comma), left) ||
-      (comma != std::string::npos && !ParseLong(value.substr(comma + 1), right)))
-    return "'" + value + "' is not VALUE or LEFT,RIGHT in whole numbers";
-  if (comma == std::string::npos) return SetControl(line, control, left);
+  LONG left = 0;
+  std::optional<LONG> right;
+  if (std::string error = ParseValueText(value, left, right); !error.empty()) return error;
   return SetControl(line, control, left, right);
+}
+
+std::string VirtualMixer::CheckControlText(const std::string& line, const std::string& control,
+                                           const std::string& value) {
+  LONG left = 0;
+  std::optional<LONG> right;
+  std::string error = ParseValueText(value, left, right);
+  if (error.empty()) Settable(line, control, left, right, error);
+  return error;
 }
 
 std::string VirtualMixer::SetLineActive(const std::string& line, bool active) {

@@ -48,6 +48,9 @@ class VirtualMixer final : public TreeMixerBackend {
   // The script form: VALUE or LEFT,RIGHT.
   std::string SetControlText(const std::string& line, const std::string& control,
                              const std::string& value);
+  // What SetControlText would refuse, changing nothing: empty, or why not.
+  std::string CheckControlText(const std::string& line, const std::string& control,
+                               const std::string& value);
 
   // Calls about that line or control fail with `code` until the mixer is reset.
   void FailLineInfo(const std::string& line, MMRESULT code);
@@ -70,6 +73,9 @@ class VirtualMixer final : public TreeMixerBackend {
   static MMRESULT Find(const std::vector<Fault>& faults, DWORD id);
   MixerControlNode* ControlNamed(const std::string& line, const std::string& control,
                                  MixerLineNode** owner, std::string& error);
+  // The control that can take these values, or null and `error` says why.
+  MixerControlNode* Settable(const std::string& line, const std::string& control, LONG left,
+                             std::optional<LONG> right, std::string& error);
 
   VirtualVolumes& volumes_;
   VirtualMixerMode mode_ = VirtualMixerMode::Present;
