@@ -3,14 +3,12 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -25,6 +23,8 @@
 #include "lab/fourier_view.h"
 #include "lab/waveform_view.h"
 #include "lab/xy_view.h"
+#include "platform/dialogs/save_dialog.h"
+#include "platform/dialogs/warning.h"
 
 namespace lab {
 
@@ -191,24 +191,17 @@ void MeasuringWindow::LogOrStop() {
     ShowState();
     return;
   }
-  auto* dialog = new QFileDialog(this, QStringLiteral("Zaznamenávat měření"),
-                                 QDir::home().filePath(QStringLiteral("mereni.csv")),
-                                 QStringLiteral("Data CSV (*.csv)"));
-  dialog->setAcceptMode(QFileDialog::AcceptSave);
-  dialog->setDefaultSuffix(QStringLiteral("csv"));
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& file) {
-    if (std::string e = lab_.StartLog(file.toStdString()); !e.empty()) Tell(e);
-    ShowState();
-  });
-  dialog->open();
+  platform::AskSaveFile(this, QStringLiteral("Zaznamenávat měření"),
+                        QDir::home().filePath(QStringLiteral("mereni.csv")),
+                        QStringLiteral("Data CSV (*.csv)"), [this](const QString& file) {
+                          if (std::string e = lab_.StartLog(file.toStdString()); !e.empty())
+                            Tell(e);
+                          ShowState();
+                        });
 }
 
 void MeasuringWindow::Tell(const std::string& message) {
-  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Měření"), Text(message),
-                              QMessageBox::Ok, this);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->open();
+  platform::ShowWarning(this, QStringLiteral("Měření"), Text(message));
 }
 
 }  // namespace lab

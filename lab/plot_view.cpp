@@ -3,12 +3,12 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 
 #include "lab/plot_frame.h"
+#include "platform/dialogs/save_dialog.h"
+#include "platform/dialogs/warning.h"
 
 namespace lab {
 
@@ -52,18 +52,15 @@ QAction* PlotView::Toggle(QMenu& menu, const QString& text, bool& flag) {
 
 void PlotView::SaveDialog(bool picture) {
   const QString kind = picture ? QStringLiteral("png") : QStringLiteral("csv");
-  auto* dialog = new QFileDialog(
+  platform::AskSaveFile(
       this, picture ? QStringLiteral("Uložit obrázek") : QStringLiteral("Uložit data"),
       QDir::home().filePath(QString::fromUtf8(ViewName(view_)) + "." + kind),
-      picture ? QStringLiteral("Obrázek PNG (*.png)") : QStringLiteral("Data CSV (*.csv)"));
-  dialog->setAcceptMode(QFileDialog::AcceptSave);
-  dialog->setDefaultSuffix(kind);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  connect(dialog, &QFileDialog::fileSelected, this, [this, picture](const QString& file) {
-    const std::string e = picture ? SavePng(file.toStdString()) : SaveCsv(file.toStdString());
-    if (!e.empty()) QMessageBox::warning(this, QStringLiteral("Měření"), QString::fromStdString(e));
-  });
-  dialog->open();
+      picture ? QStringLiteral("Obrázek PNG (*.png)") : QStringLiteral("Data CSV (*.csv)"),
+      [this, picture](const QString& file) {
+        const std::string e = picture ? SavePng(file.toStdString()) : SaveCsv(file.toStdString());
+        if (!e.empty())
+          platform::ShowWarning(this, QStringLiteral("Měření"), QString::fromStdString(e));
+      });
 }
 
 int PlotView::TextHeight(const QWidget& w, int lines) {

@@ -4,12 +4,11 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -24,6 +23,8 @@
 #include "lab/lab.h"
 #include "lab/plot_frame.h"
 #include "lab/si_format.h"
+#include "platform/dialogs/save_dialog.h"
+#include "platform/dialogs/warning.h"
 
 namespace lab {
 
@@ -196,7 +197,7 @@ void ResponseView::StartOrStop() {
       quantity_->currentIndex() == 1 ? ResponseQuantity::kImpedance : ResponseQuantity::kTransfer;
   s.peak_v = peak_->value();
   if (std::string e = lab_.StartSweep(s); !e.empty())
-    QMessageBox::warning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
+    platform::ShowWarning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
 }
 
 void ResponseView::Menu(const QPoint& at) {
@@ -206,12 +207,16 @@ void ResponseView::Menu(const QPoint& at) {
   QAction* chosen = menu.exec(plot_->mapToGlobal(at));
   if (!chosen) return;
   const bool as_csv = chosen == csv;
-  const QString path = QFileDialog::getSaveFileName(
-      this, chosen->text(), {},
-      as_csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("PNG (*.png)"));
-  if (path.isEmpty()) return;
-  const std::string e = as_csv ? SaveCsv(path.toStdString()) : SavePng(path.toStdString());
-  if (!e.empty()) QMessageBox::warning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
+  platform::AskSaveFile(
+      this, chosen->text().remove(QChar(0x2026)),
+      QDir::home().filePath(as_csv ? QStringLiteral("charakteristika.csv")
+                                   : QStringLiteral("charakteristika.png")),
+      as_csv ? QStringLiteral("Data CSV (*.csv)") : QStringLiteral("Obrázek PNG (*.png)"),
+      [this, as_csv](const QString& path) {
+        const std::string e = as_csv ? SaveCsv(path.toStdString()) : SavePng(path.toStdString());
+        if (!e.empty())
+          platform::ShowWarning(this, QStringLiteral("Frekvenční charakteristika"), Text(e));
+      });
 }
 
 void ResponseView::ShowState() {

@@ -8,7 +8,7 @@
 #include <QShortcut>
 #include <functional>
 
-#include "platform/toolkit/save_dialog.h"
+#include "platform/dialogs/save_dialog.h"
 #include "platform/toolkit/screen_export.h"
 
 namespace platform {
@@ -76,21 +76,18 @@ std::vector<std::string> ScreenMenu::OpenEntries() const {
 
 void ScreenMenu::AskFile(const QString& title, const QString& filter, const QString& name,
                          std::function<void(const std::string&)> chosen) {
-  auto* dialog = new SaveDialog(window_, title, QDir(folder_).filePath(name), filter);
-  dialog->setDefaultSuffix(QFileInfo(name).suffix());
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  QObject::connect(dialog, &QFileDialog::fileSelected, this, [this, chosen](const QString& file) {
-    // A folder that cannot hold the file (/proc: the next dialog would read
-    // the type of every file there) or a file being read is refused and
-    // not remembered.
-    if (WriteResult refused = CheckWritable(file.toStdString())) {
-      Tell(*refused);
-      return;
-    }
-    folder_ = QFileInfo(file).absolutePath();
-    chosen(file.toStdString());
-  });
-  dialog->open();
+  AskSaveFile(window_, title, QDir(folder_).filePath(name), filter,
+              [this, chosen](const QString& file) {
+                // A folder that cannot hold the file (/proc: the next dialog
+                // would read the type of every file there) or a file being
+                // read is refused and not remembered.
+                if (WriteResult refused = CheckWritable(file.toStdString())) {
+                  Tell(*refused);
+                  return;
+                }
+                folder_ = QFileInfo(file).absolutePath();
+                chosen(file.toStdString());
+              });
 }
 
 void ScreenMenu::Tell(const WriteFailure& failure) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/toolkit/save_dialog.h"
+#include "platform/dialogs/save_dialog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -40,6 +40,15 @@ void SaveDialog::accept() {
     accept();
   });
   box->open();
+}
+
+void AskSaveFile(QWidget* parent, const QString& title, const QString& path,
+                 const QString& filter, std::function<void(const QString&)> chosen) {
+  auto* dialog = new SaveDialog(parent, title, path, filter);
+  dialog->setDefaultSuffix(QFileInfo(path).suffix());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(chosen));
+  dialog->open();
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 // runs an event loop of its own, and while it waits the instrument's idle
 // steps and a script's lines stop.
 #include <QFileDialog>
+#include <functional>
 
 namespace platform {
 
@@ -18,5 +19,10 @@ class SaveDialog : public QFileDialog {
  private:
   bool replace_ = false;  // the user said yes to replacing the file
 };
+
+// Opens a SaveDialog at `path` (its suffix the default) without waiting for
+// it; `chosen` gets the file the user accepts.
+void AskSaveFile(QWidget* parent, const QString& title, const QString& path,
+                 const QString& filter, std::function<void(const QString&)> chosen);
 
 }  // namespace platform
