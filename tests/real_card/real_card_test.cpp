@@ -208,9 +208,10 @@ TEST_F(RealCardOnPipeWire, SweepsTheLoopedBackGeneratorFlatInTheWindow) {
     EXPECT_NEAR(p["phase"].Number(), 0, 1) << hz << " Hz";
     // The server's resamplers pass up to about 16 kHz (20 kHz comes back
     // 40 dB down, on both inputs alike).
-    if (hz <= 12000)
+    if (hz <= 12000) {
       EXPECT_NEAR(20 * std::log10(p["ur_rms"].Number() / (0.5 / std::sqrt(2))), 0, 0.1)
           << hz << " Hz";
+    }
   }
   EXPECT_GT(ReadFile(dir_ + "/bode.png").size(), 1000u);
   RecordProperty("secondsPerPoint", std::to_string(r["seconds"].Number() / 31));
