@@ -101,7 +101,6 @@ class TreeMixerBackend : public MixerBackend {
   void Post(UINT device, UINT msg, DWORD id);
   mutable std::mutex handles_mutex_;
   std::vector<OpenHandle> handles_;
-  std::uintptr_t next_handle_ = 0x4D00;
 };
 
 // The record of one control, as mixerGetLineControls gives it out.

@@ -245,6 +245,7 @@ TEST(FormDescription, AnUnknownHandlerNameIsAnErrorNotASilentGap) {
     NoMethods() : platform::TForm(nullptr) {}
   } f;
   platform::FormDesc d = {.Name = "F",
+                          .Caption = {},
                           .Controls = {{.Name = "B", .Class = ControlClass::Button,
                                         .Events = {{"OnClick", "Missing"}}}}};
   EXPECT_THROW(f.Build(d), std::logic_error);
