@@ -112,7 +112,8 @@ std::string WavFormatFault(std::span<const std::uint8_t> b) {
                std::to_string(kSoundMinRate) + " to " + std::to_string(kSoundMaxRate) + ")";
       return {};
     }
-    at += 8 + size + (size & 1);
+    // In 64 bits: a size near 4 GiB must not wrap round to the same chunk.
+    at += 8 + std::size_t{size} + (size & 1);
   }
   return {};
 }

@@ -277,6 +277,9 @@ TEST_F(SoundFiles, BadFilesAreRefusedNamingFileAndReason) {
     f.read(cut.data(), 30);
   }
   std::ofstream(Path("cut.wav"), std::ios::binary) << cut;
+  // A chunk whose size, with its header, wraps 32 bits back to itself.
+  std::ofstream(Path("wrap.wav"), std::ios::binary)
+      << std::string("RIFF\x1c\0\0\0WAVELIST\xf7\xff\xff\xff", 20) << std::string(12, '\0');
 
   struct Case {
     std::string name, reason;
@@ -289,6 +292,7 @@ TEST_F(SoundFiles, BadFilesAreRefusedNamingFileAndReason) {
       {"empty.wav", "empty"},
       {"text.wav", "libsndfile: "},
       {"cut.wav", "libsndfile: "},
+      {"wrap.wav", "libsndfile: "},
       {"huge.wav", "larger than 1024 MiB"},
       {"three.wav", "3 channels (only mono and stereo are played)"},
       {"mono.wav", "mono, so it has no channel 1", 1},
