@@ -470,16 +470,15 @@ bool AlsaPcmDevice::Playback(Lock& lock) {
 // Locked, after a transfer: the PCM's delay now, for Timing. A stream that
 // has not started yet has no place in time.
 void AlsaPcmDevice::TimeTransfer(Lock& lock) {
-  const std::int64_t tapped = dir_ == WaveDir::In && recorder_.load()
-                                  ? static_cast<std::int64_t>(recorder_.load()->TapFrames())
-                                  : 0;
+  InputRecorder* const recorder = dir_ == WaveDir::In ? recorder_.load() : nullptr;
+  const std::int64_t tapped = recorder ? static_cast<std::int64_t>(recorder->TapFrames()) : 0;
   lock.unlock();
   snd_pcm_sframes_t delay = 0;
   const bool running = snd_pcm_state(pcm_.get()) == SND_PCM_STATE_RUNNING &&
                        snd_pcm_delay(pcm_.get(), &delay) == 0;
   const auto now = SteadyClock::now();
   lock.lock();
-  timed_ = running && (dir_ == WaveDir::Out || recorder_.load() != nullptr);
+  timed_ = running && (dir_ == WaveDir::Out || recorder != nullptr);
   timed_at_ = now;
   timed_frames_ = dir_ == WaveDir::In ? tapped + delay : delay;
 }
